@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace selvar::modPubShare {
+
+// Gain in dB of a gain code: (code - 192) / 2. No clamping, code 0 is not special here.
+float codeToDb(std::int16_t code);
+
+// Gain code of a dB value: doubled (single precision), rounded half to even, plus 192.
+// No clamping. Throws std::overflow_error for a non-finite value or a result outside int16.
+std::int16_t dbToCode(float db);
+
+// The "0.0" pattern: at least one integer digit, exactly one decimal, '-' for negatives.
+std::string formatDb(double db);
+
+// Value-label texts of the gain panel.
+std::string channelLabel(int code);  // Left / Right: "-Inf" for 0
+std::string gangLabel(int gang);     // Gang 0..510: "-Inf" only for Gang 0 itself
+std::string panLabel(int pan);       // Pan -255..255 in half-dB steps, never "-Inf"
+
+}  // namespace selvar::modPubShare
