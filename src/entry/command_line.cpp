@@ -17,31 +17,38 @@ struct Parser {
     QCommandLineOption version{{"v", "version"}, "Show the version and exit."};
     QCommandLineOption portIo{"port-io",
                               "Port backend: sim (simulated board), ppdev (Linux /dev/parportN) "
-                              "or direct (Linux I/O port access, needs root).",
+                              "or direct (Linux I/O port access, needs root). Default: sim.",
                               "sim|ppdev|direct", "sim"};
-    QCommandLineOption parport{"parport",
-                               "Where LPTn (n = 1..3) really is: a ppdev device "
-                               "(LPT1=/dev/parport1) or, for direct I/O, the hex base address of "
-                               "the port (LPT1=0xd010). Repeatable.",
-                               "LPTn=WHERE"};
-    QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2.", "0|1|2",
-                                "2"};
+    QCommandLineOption parport{
+        "parport",
+        "Where LPTn (n = 1..3) really is: a ppdev device "
+        "(LPT1=/dev/parport1) or, for direct I/O, the hex base address of "
+        "the port (LPT1=0xd010). Repeatable. Defaults: /dev/parport0..2; 378h, "
+        "278h, 3BCh.",
+        "LPTn=WHERE"};
+    QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2. Default: 2.",
+                                "0|1|2", "2"};
     QCommandLineOption simIdleLine{
-        "sim-idle-line", "Level of the simulated read-back line with no chip.", "high|low", "high"};
+        "sim-idle-line", "Level of the simulated read-back line with no chip. Default: high.",
+        "high|low", "high"};
     QCommandLineOption simAccessNs{"sim-access-ns",
                                    "Simulated duration of one port access in nanoseconds (0 to "
-                                   "1000000).",
+                                   "1000000). Default: 1000.",
                                    "N", "1000"};
     QCommandLineOption trace{"trace",
                              "Record every port access in FILE: an access log, or a waveform "
                              "when FILE ends in .vcd.",
                              "FILE"};
+    QCommandLineOption quitAfterStart{"quit-after-start",
+                                      "Close the entry window as soon as it is shown, as the "
+                                      "operator would (for start-up measurements)."};
 
     Parser() {
         qt.setApplicationDescription(
             "Selvar Control: gain panels for one or two Selvar demo "
             "boards on a PC parallel port.");
-        qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace});
+        qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
+                       quitAfterStart});
     }
 };
 
@@ -216,6 +223,7 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
         return false;
     }
     out.tracePath = text(*trace);
+    out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     return true;
 }
 

@@ -10,7 +10,8 @@ namespace selvar::entry {
 // What the program runs with, as the command line chose it.
 struct RunOptions {
     platform::PortOptions port;
-    std::string tracePath;  // empty: no trace
+    std::string tracePath;        // empty: no trace
+    bool quitAfterStart = false;  // close the entry window as soon as it is shown
 };
 
 struct CommandLine {

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         trace = selvar::platform::openBusTrace(options.tracePath,
                                                simulated ? options.port.sim.accessNs : 0, error);
         if (!trace) {
-            std::fprintf(stderr, "selvar: %s\n", error.c_str());
+            std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
+                         error.c_str());
             return 1;
         }
     }
@@ -73,5 +74,8 @@ int main(int argc, char** argv) {
                                     reportPortFailure, std::move(trace));
     selvar::entry::frmEntry entry(glbl);
     entry.show();
+    if (options.quitAfterStart) {
+        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
+    }
     return QApplication::exec();
 }
