@@ -125,9 +125,13 @@ TEST(FrmMain, ClientAreaIsItsTwipsAtTheScreensDpiAndEveryControlFitsItsFrame) {
         for (const QWidget* a : controls) {
             const std::string name = a->objectName().toStdString();
             EXPECT_TRUE(frame->rect().contains(a->geometry())) << name;
-            // Captions are shown whole; only the target options hide theirs by design.
-            if (qobject_cast<const QRadioButton*>(a) == nullptr) {
-                EXPECT_GE(a->width(), a->minimumSizeHint().width() - 6) << name;
+            // Captions are shown whole (a push button's caption, not the style's minimum
+            // width); only the target options hide theirs by design.
+            if (const auto* pushButton = qobject_cast<const QPushButton*>(a)) {
+                EXPECT_GT(a->width(), a->fontMetrics().horizontalAdvance(pushButton->text()) + 4)
+                    << name;
+            } else if (qobject_cast<const QRadioButton*>(a) == nullptr) {
+                EXPECT_GE(a->width(), a->minimumSizeHint().width()) << name;
             }
             for (const QWidget* b : controls) {
                 EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
@@ -409,9 +413,19 @@ TEST(FrmMain, MaxAttenuationRendersAllLabelsValidatesTheRampFieldsAndTargetsGang
     p.setRamp("0", "-30", "X", "5");  // the reset's texts, the step still the designer's
     p.panel.set0dB();
     EXPECT_EQ(p.panel.txtTop().text(), "0") << "unity leaves the ramp fields alone";
+    EXPECT_TRUE(p.get<QRadioButton>("optLvl0").isChecked());
     p.panel.setMaxAtten();
     EXPECT_EQ(p.panel.cmbStep().currentText(), "0.5");
     EXPECT_EQ(p.panel.txtBottom().text(), "-30.0");
+}
+
+TEST(FrmMain, UnityRerendersTheGangLabelEvenWhenGangStaysPut) {
+    Panel p;  // designer values: unity already, every label "X"
+    p.panel.set0dB();
+    EXPECT_EQ(p.text("lblLvl0"), "0.0");
+    EXPECT_EQ(p.text("lblSkw0"), "X");
+    EXPECT_EQ(p.text("lblLt0"), "X");
+    EXPECT_EQ(p.link.log, Log{});
 }
 
 TEST(FrmMain, CheckBoxesDrivePinsWhateverSetsThemAndGreyActsAsChecked) {

@@ -21,13 +21,6 @@ std::string textOf(const QComboBox& field) {
     return field.currentText().toStdString();
 }
 
-// Selecting a list entry replaces the field's text with the entry's, also when the entry
-// was already selected and the operator had typed over it.
-void selectListIndex(QComboBox& field, int index) {
-    field.setCurrentIndex(index);
-    field.setEditText(field.itemText(index));
-}
-
 }  // namespace
 
 frmMain::frmMain(PanelLink& link, QWidget* parent)
@@ -243,12 +236,15 @@ void frmMain::set0dB() {
 
 // --- Ramp fields ---------------------------------------------------------------------------
 
+// Selecting a list entry replaces the field's text with the entry's, also when that entry was
+// selected already and the operator had typed over it.
+
 void frmMain::cmbStep_Validate() {
-    selectListIndex(*c_->cmbStep, ramp::stepIndexFor(textOf(*c_->cmbStep)));
+    c_->cmbStep->setCurrentIndex(ramp::stepIndexFor(textOf(*c_->cmbStep)));
 }
 
 void frmMain::cmbDelay_Validate() {
-    selectListIndex(*c_->cmbDelay, ramp::delayIndexFor(textOf(*c_->cmbDelay)));
+    c_->cmbDelay->setCurrentIndex(ramp::delayIndexFor(textOf(*c_->cmbDelay)));
 }
 
 void frmMain::txtTop_Validate() {
