@@ -19,6 +19,9 @@ void SelectedPort::select(int lpt, std::uint16_t base) {
     backend_.reset();  // release the previous port before claiming another
     base_ = base;
     selected_ = true;
+    if (observer_) {
+        observer_->onPortSelected(base);
+    }
     PortProvider::Opened opened = provider_.open(lpt, base);
     backend_ = std::move(opened.io);
     if (!backend_ && reportFailure_) {
