@@ -238,7 +238,6 @@ void frmMain::set0dB() {
 
 // Selecting a list entry replaces the field's text with the entry's, also when that entry was
 // selected already and the operator had typed over it.
-
 void frmMain::cmbStep_Validate() {
     c_->cmbStep->setCurrentIndex(ramp::stepIndexFor(textOf(*c_->cmbStep)));
 }
