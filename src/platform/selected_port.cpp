@@ -1,6 +1,6 @@
 #include "platform/selected_port.h"
 
-#include <cstdio>
+#include "platform/port_register.h"
 
 namespace selvar::platform {
 
@@ -38,12 +38,10 @@ std::uint16_t SelectedPort::base() const {
 }
 
 void SelectedPort::guard(std::uint16_t address) const {
-    if (!selected_ || address < base_ || address > base_ + 2) {
-        char text[96];
-        std::snprintf(text, sizeof text, "port access to %03xh refused: outside the selected port",
-                      static_cast<unsigned>(address));
-        throw PortAccessRefused(text);
+    if (!selected_) {
+        refuseAccess(address, "no port is selected");
     }
+    registerOffset(base_, address);
 }
 
 std::uint8_t SelectedPort::read(std::uint16_t address) {

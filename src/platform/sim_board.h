@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/pacer.h"
 #include "platform/selected_port.h"
 
 namespace selvar::platform {
@@ -18,8 +19,12 @@ struct SimBoardConfig {
 // 2 control). Everything a test needs to assert is observable.
 class SimBoard {
   public:
+    static constexpr int kMaxChips = 2;
+
+    // Throws std::invalid_argument for a chain other than 0, 1 or 2 chips.
     explicit SimBoard(SimBoardConfig config = {});
 
+    // Offsets other than 0..2 throw std::out_of_range.
     std::uint8_t readRegister(int offset);
     void writeRegister(int offset, std::uint8_t value);
 
@@ -27,10 +32,25 @@ class SimBoard {
     // The gain register a chip latched on the last rising chip select (right code high byte).
     // chip 0 is DUT1 (PC side), chip 1 is DUT2.
     std::uint16_t gainRegister(int chip) const;
+    // A chip's shift register as it is now: the last 16 bits it received.
+    std::uint16_t shiftRegister(int chip) const;
     std::uint8_t dataLatch() const;
     std::uint8_t controlRegister() const;
     bool muted() const;    // MUTE line low
     bool zcdHigh() const;  // ZCD line high
+    // The read-back line as a logical level (status bit 7 shows it inverted).
+    bool readBackLine() const;
+
+  private:
+    void writeData(std::uint8_t value);
+    int checkedChip(int chip) const;
+
+    int chips_;
+    bool idleLineHigh_;
+    std::uint8_t data_ = 0;
+    std::uint8_t control_ = 0;
+    std::array<std::uint16_t, kMaxChips> shift_{};
+    std::array<std::uint16_t, kMaxChips> gain_{};
 };
 
 // Opens the one simulated board at whichever port is selected; every access is paced.
@@ -39,6 +59,10 @@ class SimPortProvider : public PortProvider {
     explicit SimPortProvider(SimBoardConfig config = {});
     Opened open(int lpt, std::uint16_t base) override;
     SimBoard& board();
+
+  private:
+    SimBoard board_;
+    Pacer pacer_;
 };
 
 }  // namespace selvar::platform

@@ -103,26 +103,26 @@ TEST(ToolkitSlider, AClickOnTheTrackIsAnOperatorMove) {
     EXPECT_EQ(s.events.back(), "Change " + std::to_string(s.slider.value()));
 }
 
-TEST(ToolkitSlider, PaintsTheSelectionRangeOnTheGroove) {
+TEST(ToolkitSlider, PaintsTheSelectionRangeAsTheOnlyHighlightOnTheGroove) {
     Slider slider;
     slider.setRange(0, 255);
     slider.resize(300, 30);
-    slider.setValue(0);
     slider.setSelectionRange(192, 255);
-    const QImage image = slider.grab().toImage();
     const QColor highlight = slider.palette().color(QPalette::Active, QPalette::Highlight);
-
-    // The band lies across the groove's middle row, between the positions of 192 and 255.
-    const int y = image.height() / 2;
-    auto colourAtFraction = [&](double f) {
-        return image.pixelColor(static_cast<int>(image.width() * f), y);
+    // Sample the groove's middle row: inside the band (between the positions of 192 and 255)
+    // and well left of it.
+    auto colourAt = [&](int value, double fraction) {
+        slider.setValue(value);
+        const QImage image = slider.grab().toImage();
+        return image.pixelColor(static_cast<int>(image.width() * fraction), image.height() / 2);
     };
-    EXPECT_EQ(colourAtFraction(0.87), highlight);
-    EXPECT_NE(colourAtFraction(0.45), highlight);
+    EXPECT_EQ(colourAt(0, 0.87), highlight);
+    EXPECT_NE(colourAt(0, 0.45), highlight);
+    // Wherever the handle stands, the groove away from it and from the band looks the same.
+    EXPECT_EQ(colourAt(255, 0.45), colourAt(0, 0.45));
 
     slider.setSelectionRange(1, 0);  // no range
-    EXPECT_NE(slider.grab().toImage().pixelColor(static_cast<int>(image.width() * 0.87), y),
-              highlight);
+    EXPECT_NE(colourAt(0, 0.87), highlight);
 }
 
 TEST(ToolkitCheckBox, ValuesRaiseClickByCodeAlsoWhenDisabledAndOnlyOnChange) {

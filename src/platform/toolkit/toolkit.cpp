@@ -104,13 +104,17 @@ void Slider::paintEvent(QPaintEvent* /*event*/) {
     QStyleOptionSlider option;
     initStyleOption(&option);
 
-    option.subControls = QStyle::SC_SliderGroove;
-    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+    // The groove is drawn as if the handle stood at the minimum: some styles fill the groove
+    // up to the handle, and the selection range is to be the only highlight on it.
+    QStyleOptionSlider groove = option;
+    groove.subControls = QStyle::SC_SliderGroove;
+    groove.sliderPosition = minimum();
+    style()->drawComplexControl(QStyle::CC_Slider, &groove, &painter, this);
 
     if (selectionLow_ <= selectionHigh_) {
         // The band runs between the handle centres the two ends would have, so it lines up
         // with the handle exactly as the slider maps values to positions.
-        const QRect groove =
+        const QRect grooveRect =
             style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
         auto centreAt = [&](int value) {
             QStyleOptionSlider at = option;
@@ -122,8 +126,8 @@ void Slider::paintEvent(QPaintEvent* /*event*/) {
         };
         const int x0 = centreAt(selectionLow_);
         const int x1 = centreAt(selectionHigh_);
-        const int thickness = std::max(3, groove.height() / 2);
-        const QRect band(QPoint(std::min(x0, x1), groove.center().y() - thickness / 2),
+        const int thickness = std::max(3, grooveRect.height() / 2);
+        const QRect band(QPoint(std::min(x0, x1), grooveRect.center().y() - thickness / 2),
                          QSize(std::abs(x1 - x0) + 1, thickness));
         painter.fillRect(band, palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                                QPalette::Highlight));

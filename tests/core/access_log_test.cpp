@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/bus_trace.h"
+
+namespace selvar::platform {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(AccessLog, OneLinePerAccessInOrder) {
+    const std::string path = ::testing::TempDir() + "access_log_format.log";
+    {
+        std::string error;
+        auto log = openBusTrace(path, 1000, error);
+        ASSERT_NE(log, nullptr) << error;
+        log->onWrite(0x378, 0x1B);
+        log->onRead(0x379, 0x7F);
+        log->onWrite(0x37A, 0x00);
+        log->onRead(0x278, 0xFF);
+        log->onWrite(0x3BC, 0xA0);
+    }
+    EXPECT_EQ(slurp(path), "W 378 1b\nR 379 7f\nW 37a 00\nR 278 ff\nW 3bc a0\n");
+}
+
+TEST(AccessLog, LongRunsStreamThroughWithoutLosingOrReorderingLines) {
+    const std::string path = ::testing::TempDir() + "access_log_long.log";
+    constexpr int kAccesses = 50'000;  // several times the buffer
+    {
+        std::string error;
+        auto log = openBusTrace(path, 0, error);
+        ASSERT_NE(log, nullptr) << error;
+        for (int i = 0; i < kAccesses; ++i) {
+            log->onWrite(0x378, static_cast<std::uint8_t>(i));
+        }
+    }
+    std::ifstream in(path);
+    std::string line;
+    int n = 0;
+    char expected[16];
+    while (std::getline(in, line)) {
+        std::snprintf(expected, sizeof expected, "W 378 %02x", n & 0xFF);
+        ASSERT_EQ(line, expected) << "line " << n;
+        ++n;
+    }
+    EXPECT_EQ(n, kAccesses);
+}
+
+TEST(AccessLog, AFileThatCannotBeCreatedGivesNoTraceAndSaysWhy) {
+    const std::string path = ::testing::TempDir() + "no-such-dir/trace.log";
+    std::string error;
+    EXPECT_EQ(openBusTrace(path, 0, error), nullptr);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace selvar::platform
