@@ -26,7 +26,9 @@ LeftRight projectOntoLeftRight(int gang, int pan);
 enum class Channel { Left, Right };
 
 // The slider assignments a placement makes, in the order it makes them, and whether the
-// pinned result is projected back onto Gang and Pan afterwards.
+// pinned result is projected back onto Gang and Pan afterwards. Both channels are always listed
+// and always lie in 0..255; the window skips an assignment of a slider's current value, which
+// would send nothing. First comes Left when nothing is pinned, else the pinned channel.
 struct Placement {
     struct Assignment {
         Channel channel;
@@ -40,7 +42,8 @@ struct Placement {
 // After a Gang move: keeps the sum L + R. When pinning one channel would push the other out of
 // 0..255, the other is pinned to its own bound too (Pan then moves on re-projection).
 Placement setLeftRightKeepGang(int left, int right);
-// After a Pan move: keeps the difference R - L.
+// After a Pan move: keeps the difference R - L (for Gang 0..510 and Pan -255..255 the shifted
+// channel always stays in range).
 Placement setLeftRightKeepPan(int left, int right);
 
 }  // namespace selvar::panel

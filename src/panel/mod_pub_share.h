@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -13,7 +14,13 @@ float codeToDb(std::int16_t code);
 // No clamping. Throws std::overflow_error for a non-finite value or a result outside int16.
 std::int16_t dbToCode(float db);
 
+// A dB value counted in 0.5 dB steps: doubled in single precision and rounded to the nearest
+// integer, halves to even (10.5 -> 10, 11.5 -> 12). nullopt when the value or its double is not
+// finite. The one rounding rule shared by the stop conversion, the stop snapping and the step.
+std::optional<float> halfDbSteps(float db);
+
 // The "0.0" pattern: at least one integer digit, exactly one decimal, '-' for negatives.
+// A value that rounds to zero shows "0.0", never "-0.0".
 std::string formatDb(double db);
 
 // Value-label texts of the gain panel.

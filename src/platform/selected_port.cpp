@@ -55,6 +55,9 @@ void SelectedPort::select(int lpt, std::uint16_t base) {
     connect();
     base_ = base;
     guardBase_ = base;
+    if (observer_) {
+        observer_->onPortSelected(base);
+    }
     PortProvider::Opened opened = provider_.open(lpt, base);
     backend_ = std::move(opened.io);
     connect();

@@ -33,6 +33,8 @@ class PortProvider {
 class AccessObserver {
   public:
     virtual ~AccessObserver() = default;
+    // A port was selected: later accesses address base, base + 1 and base + 2.
+    virtual void onPortSelected(std::uint16_t /*base*/) {}
     virtual void onRead(std::uint16_t address, std::uint8_t value) = 0;
     virtual void onWrite(std::uint16_t address, std::uint8_t value) = 0;
 };

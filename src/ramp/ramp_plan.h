@@ -21,8 +21,14 @@ RampParameters rampParameters(std::string_view stopText, std::string_view stepTe
 enum class RampScale { Channel, Gang, None };
 RampScale scaleOfMaximum(int maximum);
 
+// A ramp counts in gain codes: the Gang slider's code is its value halved, remainder dropped,
+// and a Gang position is set as twice the code. Channel sliders hold the code itself.
+int rampPositionOf(RampScale scale, int sliderValue);
+int sliderValueAt(RampScale scale, int position);
+
 // The next position of a ramp, in gain codes, or nullopt when it has arrived. up: towards
-// a higher code. The last move lands exactly on the stop.
+// a higher code. The last move lands exactly on the stop. Throws std::invalid_argument for a
+// step below one code (it would never arrive).
 std::optional<int> nextRampPosition(int current, int stop, int step, bool up);
 
 }  // namespace selvar::ramp

@@ -5,11 +5,16 @@
 #include <string>
 
 #include "chiplink/mod_selvar_hw.h"
+#include "panel/coupling.h"
 #include "panel/ui/panel_link.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+
+namespace selvar::platform {
+class Slider;
+}
 
 namespace selvar::panel {
 
@@ -44,6 +49,53 @@ class frmMain : public QWidget {
 
   private:
     struct Controls;
+
+    void connectHandlers();
+
+    // Gain Control: one handler per event; the labels render from their slider alone.
+    void sldLt0_Scroll();
+    void sldLt0_Change();
+    void lblLt0_Change();
+    void sldRt0_Scroll();
+    void sldRt0_Change();
+    void lblRt0_Change();
+    void sldLvl0_Scroll();
+    void sldLvl0_Change();
+    void lblLvl0_Change();
+    void sldSkw0_Scroll();
+    void sldSkw0_Change();
+    void lblSkw0_Change();
+
+    // Coupling between Left/Right and Gang/Pan.
+    void projectOntoGangPan();
+    void projectOntoLeftRight(int mode);  // 1: Gang was moved, 0: Pan was moved
+    void setLeftRightKeepGang(int left, int right);
+    void setLeftRightKeepPan(int left, int right);
+    void place(const Placement& placement);
+
+    // Mode Control and Register Loopback.
+    void chkZCD_Click();
+    void chkMute_Click();
+    void btnMaxAtten_Click();
+    void btn0dB_Click();
+    void btnQuery_Click();
+
+    // Ramp fields: normalised in place when the focus leaves them.
+    void cmbStep_Validate();
+    void cmbDelay_Validate();
+    void txtTop_Validate();
+    void txtBottom_Validate();
+    void validateStop(QLineEdit& box);
+
+    // Ramp execution.
+    void btnUp_Click();
+    void btnDown_Click();
+    void orderStops(QLineEdit& top, QLineEdit& bottom);
+    platform::Slider* rampTarget() const;
+    void rampUp(platform::Slider& slider, int stop, int step, int delay);
+    void rampDown(platform::Slider& slider, int stop, int step, int delay);
+    void runRamp(platform::Slider& slider, int stop, int step, int delay, bool up);
+
     PanelLink& link_;
     std::unique_ptr<Controls> c_;
 };

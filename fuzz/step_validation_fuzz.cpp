@@ -1,0 +1,10 @@
+// Step validation: always one of the six list texts, the right one, and idempotent.
+
+#include "fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace selvar::ramp;
+    selvar::fuzz::checkListValidation(selvar::fuzz::textOf(data, size), validateStepText,
+                                      stepIndexFor, kStepList);
+    return 0;
+}
