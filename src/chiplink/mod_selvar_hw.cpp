@@ -75,16 +75,22 @@ void modSelvarHw::sendGainWords(GainCodes dut2, GainCodes dut1) {
 
 void modSelvarHw::shiftGainWords(GainCodes dut2, GainCodes dut1) {
     std::int32_t v = readData();
+    // Taken once: after every port call the compiler would otherwise have to fetch the address
+    // and the masks again, and this loop is a drag's hot path (96 writes per transfer).
+    const auto base = static_cast<std::uint16_t>(globals_.portBase);
+    const std::int32_t dataHigh = globals_.bitMask[kDataBit];
+    const std::int32_t dataLow = globals_.bitMaskInv[kDataBit];
+    const std::int32_t clockHigh = globals_.bitMask[kClockBit];
+    const std::int32_t clockLow = globals_.bitMaskInv[kClockBit];
     const std::uint16_t words[2] = {gainWord(dut2), gainWord(dut1)};
     for (const std::uint16_t word : words) {
         for (int i = 15; i >= 0; --i) {
-            v = (word & globals_.bitMask[i]) ? (v | globals_.bitMask[kDataBit])
-                                             : (v & globals_.bitMaskInv[kDataBit]);
-            writeData(v);
-            v |= globals_.bitMask[kClockBit];
-            writeData(v);
-            v &= globals_.bitMaskInv[kClockBit];
-            writeData(v);
+            v = (word & globals_.bitMask[i]) ? (v | dataHigh) : (v & dataLow);
+            port_.write(base, static_cast<std::uint8_t>(v));
+            v |= clockHigh;
+            port_.write(base, static_cast<std::uint8_t>(v));
+            v &= clockLow;
+            port_.write(base, static_cast<std::uint8_t>(v));
         }
     }
 }

@@ -42,7 +42,7 @@ class AccessObserver {
 // The port the program talks to: the backend of the selected LPT behind the address guard.
 // Before any selection, and after a failed open, the port is absent: writes are dropped and
 // reads return 0xFF, as on a PC whose port is empty.
-class SelectedPort : public PortIo {
+class SelectedPort final : public PortIo {
   public:
     using FailureReporter = std::function<void(const std::string& message)>;
 
@@ -55,18 +55,36 @@ class SelectedPort : public PortIo {
     bool present() const;
     std::uint16_t base() const;
 
-    std::uint8_t read(std::uint16_t address) override;
-    void write(std::uint16_t address, std::uint8_t value) override;
+    // Inline: the chip link makes a hundred of these per transfer.
+    std::uint8_t read(std::uint16_t address) override {
+        guard(address);
+        return io_->read(address);
+    }
+    void write(std::uint16_t address, std::uint8_t value) override {
+        guard(address);
+        io_->write(address, value);
+    }
 
   private:
-    void guard(std::uint16_t address) const;
+    // Before any selection no 16-bit address is within two of this.
+    static constexpr std::uint32_t kNothingSelected = 0x20000;
+
+    void guard(std::uint16_t address) const {
+        if (static_cast<std::uint32_t>(address) - guardBase_ > 2) {
+            refuse(address);
+        }
+    }
+    [[noreturn]] void refuse(std::uint16_t address) const;
+    void connect();
 
     PortProvider& provider_;
     FailureReporter reportFailure_;
     AccessObserver* observer_;
     std::unique_ptr<PortIo> backend_;
+    std::unique_ptr<PortIo> tracer_;  // reports accesses to observer_, then passes them on
+    PortIo* io_;                      // tracer_, else backend_, else the empty port
+    std::uint32_t guardBase_ = kNothingSelected;
     std::uint16_t base_ = 0;
-    bool selected_ = false;
 };
 
 }  // namespace selvar::platform

@@ -3,8 +3,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/port_register.h"
-
 namespace selvar::platform {
 
 namespace {
@@ -27,26 +25,30 @@ constexpr int kControl = 2;
     throw std::out_of_range("simulated board has no register at offset " + std::to_string(offset));
 }
 
-// The board as seen at one port base. Every access takes the pacer's period.
+// The board as seen at one port base. Every access takes the pacer's period; without pacing
+// there is no pacer to consult, which keeps the unpaced path a few instructions long.
 class SimPortView final : public PortIo {
   public:
     SimPortView(SimBoard& board, Pacer& pacer, std::uint16_t base)
-        : board_(board), pacer_(pacer), base_(base) {}
+        : board_(board), pacer_(pacer.periodNs() > 0 ? &pacer : nullptr), base_(base) {}
 
+    // The board itself refuses offsets other than 0..2.
     std::uint8_t read(std::uint16_t address) override {
-        const int offset = registerOffset(base_, address);
-        pacer_.pace();
-        return board_.readRegister(offset);
+        if (pacer_) {
+            pacer_->pace();
+        }
+        return board_.readRegister(address - base_);
     }
     void write(std::uint16_t address, std::uint8_t value) override {
-        const int offset = registerOffset(base_, address);
-        pacer_.pace();
-        board_.writeRegister(offset, value);
+        if (pacer_) {
+            pacer_->pace();
+        }
+        board_.writeRegister(address - base_, value);
     }
 
   private:
     SimBoard& board_;
-    Pacer& pacer_;
+    Pacer* pacer_;
     std::uint16_t base_;
 };
 
@@ -93,9 +95,8 @@ void SimBoard::writeData(std::uint8_t value) {
     data_ = value;
     if ((rising & kClock) && !(value & kChipSelect)) {
         // Far chip first: it takes the near chip's bit 15 as it was before this edge.
-        for (int chip = chips_ - 1; chip > 0; --chip) {
-            shift_[chip] =
-                static_cast<std::uint16_t>((shift_[chip] << 1) | (shift_[chip - 1] >> 15));
+        if (chips_ == 2) {
+            shift_[1] = static_cast<std::uint16_t>((shift_[1] << 1) | (shift_[0] >> 15));
         }
         if (chips_ > 0) {
             shift_[0] =

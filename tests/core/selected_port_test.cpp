@@ -122,6 +122,7 @@ TEST(SelectedPort, ReleasesThePreviousPortBeforeOpeningTheNext) {
     EXPECT_THROW(rig.port.write(0x378, 0), PortAccessRefused);
     rig.port.write(0x278, 7);
     EXPECT_EQ(rig.log.accesses, (std::vector<Access>{{'W', 0x278, 7}}));
+    EXPECT_EQ(rig.traffic.accesses, rig.log.accesses);
 }
 
 TEST(SelectedPort, AFailedOpenIsReportedOnceAndLeavesThePortAbsent) {
@@ -137,6 +138,10 @@ TEST(SelectedPort, AFailedOpenIsReportedOnceAndLeavesThePortAbsent) {
     }
     EXPECT_EQ(rig.reported.size(), 1u);
     EXPECT_TRUE(rig.log.accesses.empty());
+    // The trace still shows what the program did, and what an empty port gave back.
+    ASSERT_EQ(rig.traffic.accesses.size(), 9u);
+    EXPECT_EQ(rig.traffic.accesses[0], (Access{'W', 0x3BC, 0x12}));
+    EXPECT_EQ(rig.traffic.accesses[2], (Access{'R', 0x3BD, 0xFF}));
     // The guard still holds on an absent port.
     EXPECT_THROW(rig.port.write(0x378, 0), PortAccessRefused);
 
@@ -145,6 +150,7 @@ TEST(SelectedPort, AFailedOpenIsReportedOnceAndLeavesThePortAbsent) {
     EXPECT_TRUE(rig.port.present());
     EXPECT_EQ(rig.port.read(0x378), 0x5A);
     EXPECT_EQ(rig.reported.size(), 1u);
+    EXPECT_EQ(rig.traffic.accesses.back(), (Access{'R', 0x378, 0x5A}));
 }
 
 }  // namespace

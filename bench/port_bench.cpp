@@ -1,0 +1,107 @@
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#include "chiplink/mod_selvar_hw.h"
+#include "platform/sim_board.h"
+
+// Counts heap allocations so the benchmark can prove the transfer path makes none. A replaced
+// global operator new has no owner to hang state on, hence the one file-level counter.
+namespace {
+std::size_t allocationCount = 0;
+}  // namespace
+
+// All kept out of line: once inlined, the compiler pairs malloc/free with new/delete
+// expressions and warns of a mismatch that is not there.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    ++allocationCount;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
+    ::operator delete(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
+
+namespace {
+
+using namespace selvar;
+
+constexpr int kAccessesPerTransfer = 101;  // 2 reads + 99 writes
+
+// The chip link on the simulated board behind the guarded port, as the program runs it.
+struct Rig {
+    explicit Rig(std::int64_t accessNs) : provider({.chips = 2, .accessNs = accessNs}) {
+        globals.buildBitMasks();
+        hw.choosePort(chiplink::PortChoice::Lpt1);
+    }
+    platform::SimPortProvider provider;
+    platform::SelectedPort port{provider, [](const std::string&) {}};
+    chiplink::PortGlobals globals;
+    chiplink::modSelvarHw hw{port, globals};
+};
+
+void BM_SendGainWords(benchmark::State& state) {
+    Rig rig(0);
+    int code = 0;
+    const std::size_t allocationsBefore = allocationCount;
+    for (auto _ : state) {
+        code = (code + 1) & 0xFF;
+        rig.hw.sendGainWords({.left = code, .right = 255 - code}, {.left = 192, .right = code});
+    }
+    const std::size_t allocations = allocationCount - allocationsBefore;
+    benchmark::DoNotOptimize(rig.provider.board().gainRegister(0));
+    state.counters["per_access"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kAccessesPerTransfer,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["allocations"] = static_cast<double>(allocations);
+    if (allocations != 0) {
+        state.SkipWithError("the transfer path allocated on the heap");
+    }
+}
+BENCHMARK(BM_SendGainWords);
+
+// Paced accesses, as the ramp's wait makes them: each must take accessNs on average.
+void BM_PacingAccuracy(benchmark::State& state) {
+    constexpr std::int64_t kAccessNs = 1000;
+    const auto accesses = state.range(0);
+    Rig rig(kAccessNs);
+    const auto base = static_cast<std::uint16_t>(rig.globals.portBase);
+    double totalNs = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (std::int64_t i = 0; i < accesses; ++i) {
+            benchmark::DoNotOptimize(rig.port.read(base));
+        }
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        totalNs += static_cast<double>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+    }
+    const double perAccess = totalNs / (static_cast<double>(state.iterations()) * accesses);
+    const double deviation = 100.0 * (perAccess - kAccessNs) / kAccessNs;
+    state.counters["ns_per_access"] = perAccess;
+    state.counters["deviation_pct"] = deviation;
+    if (std::abs(deviation) > 5.0) {
+        state.SkipWithError("paced accesses are off their period by more than 5%");
+    }
+}
+BENCHMARK(BM_PacingAccuracy)->Arg(100'000)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+}  // namespace
