@@ -33,6 +33,7 @@ class PpdevPort final : public PortIo {
         return value;
     }
 
+    // A write the driver refuses is lost, as on an empty port.
     void write(std::uint16_t address, std::uint8_t value) override {
         unsigned char byte = value;
         switch (registerOffset(base_, address)) {

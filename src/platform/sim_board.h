@@ -53,7 +53,8 @@ class SimBoard {
     std::array<std::uint16_t, kMaxChips> gain_{};
 };
 
-// Opens the one simulated board at whichever port is selected; every access is paced.
+// Opens the one simulated board at whichever port is selected; every access is paced. The
+// ports it opens refer to its board and must not outlive it.
 class SimPortProvider : public PortProvider {
   public:
     explicit SimPortProvider(SimBoardConfig config = {});

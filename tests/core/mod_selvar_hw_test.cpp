@@ -121,19 +121,6 @@ TEST(ModSelvarHwPins, EachPinOperationChangesOnlyItsBitOnEveryPort) {
     }
 }
 
-TEST(ModSelvarHwPins, MuteAndZcdReachTheBoard) {
-    Rig rig;
-    rig.hw.choosePort(PortChoice::Lpt1);
-    rig.hw.setMutePin();
-    rig.hw.clearZcdPin();
-    EXPECT_FALSE(rig.board().muted());
-    EXPECT_FALSE(rig.board().zcdHigh());
-    rig.hw.clearMutePin();
-    rig.hw.setZcdPin();
-    EXPECT_TRUE(rig.board().muted());
-    EXPECT_TRUE(rig.board().zcdHigh());
-}
-
 TEST(ModSelvarHwPorts, NothingReachesThePortBeforeOneIsChosen) {
     Rig rig;
     EXPECT_THROW(rig.hw.setMutePin(), platform::PortAccessRefused);
