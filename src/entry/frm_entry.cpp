@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <algorithm>
+#include <array>
 
 #include "entry/mod_glbl_data.h"
 #include "entry/placement.h"
@@ -21,10 +23,8 @@ namespace {
 // Client area in twips.
 constexpr int kClientWidth = 4155;
 constexpr int kClientHeight = 2415;
-
-struct TwipsRect {
-    int left, top, width, height;
-};
+// The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
+constexpr int kFontPoints = 8;
 
 }  // namespace
 
@@ -41,49 +41,53 @@ int frmEntry::pixels(int twips) const {
     return platform::twipsToPixels(twips, dpi_);
 }
 
+// Positions inside a frame are relative to the frame, as a group box places its children.
+template <class Control>
+Control* frmEntry::addControl(QWidget* parent, const char* caption, const char* name,
+                              const char* tooltip, TwipsRect r) {
+    auto* control = new Control(caption, parent);
+    control->setObjectName(name);
+    control->setToolTip(tooltip);
+    // A caption wider than its box in this font gets the few pixels it needs rather than
+    // being cut off; the frames leave room for that.
+    const int width = std::max(pixels(r.width), control->sizeHint().width());
+    control->setGeometry(pixels(r.left), pixels(r.top), width, pixels(r.height));
+    return control;
+}
+
 void frmEntry::buildControls() {
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
+    QFont small = font();
+    small.setPointSize(kFontPoints);
+    setFont(small);
 
-    // Positions inside a frame are relative to the frame, as a group box places its children.
-    const auto place = [this](QWidget* w, const char* name, const char* tooltip, TwipsRect r) {
-        w->setObjectName(name);
-        if (tooltip) {
-            w->setToolTip(tooltip);
-        }
-        w->setGeometry(pixels(r.left), pixels(r.top), pixels(r.width), pixels(r.height));
-    };
-
-    fraPCItfc_ = new QGroupBox("PC Interface Port", this);
-    place(fraPCItfc_, "fraPCItfc", nullptr, {30, 90, 2565, 1215});
-    opt378h_ = new QRadioButton("Port 378h:  LPT1", fraPCItfc_);
-    place(opt378h_, "opt378h", nullptr, {120, 240, 2295, 255});
-    opt278h_ = new QRadioButton("Port 278h:  LPT2", fraPCItfc_);
-    place(opt278h_, "opt278h", nullptr, {120, 540, 2295, 255});
-    opt3BCh_ = new QRadioButton("Port 3BCh:  LPT3", fraPCItfc_);
-    place(opt3BCh_, "opt3BCh", nullptr, {120, 840, 2295, 255});
-
-    fraCBus_ = new QGroupBox("Selvar Control Bus", this);
-    place(fraCBus_, "fraCBus", "Select daisy-chain configuration", {30, 1410, 2565, 945});
-    opt1DUT_ = new QRadioButton("Single DUT", fraCBus_);
-    place(opt1DUT_, "opt1DUT", "One demo board, no ribbon cable", {120, 240, 2295, 255});
-    opt2DUT_ = new QRadioButton("Dual DUT (Daisy-Chain)", fraCBus_);
-    place(opt2DUT_, "opt2DUT", "Two demo boards, one ribbon cable", {120, 540, 2295, 255});
-
-    btnResetAll_ = new QPushButton("Reset All", this);
-    place(btnResetAll_, "btnResetAll", "Reset: initial state", {2730, 930, 1395, 375});
-    btnDUT1_ = new QPushButton("DUT1 Panel", this);
-    place(btnDUT1_, "btnDUT1", "Show: PC-side DUT", {2730, 1530, 1395, 375});
-    btnDUT2_ = new QPushButton("DUT2 Panel", this);
-    place(btnDUT2_, "btnDUT2", "Show: far-side DUT", {2730, 1980, 1395, 375});
+    fraPCItfc_ =
+        addControl<QGroupBox>(this, "PC Interface Port", "fraPCItfc", "", {30, 90, 2565, 1215});
+    opt378h_ = addControl<QRadioButton>(fraPCItfc_, "Port 378h:  LPT1", "opt378h", "",
+                                        {120, 240, 2295, 255});
+    opt278h_ = addControl<QRadioButton>(fraPCItfc_, "Port 278h:  LPT2", "opt278h", "",
+                                        {120, 540, 2295, 255});
+    opt3BCh_ = addControl<QRadioButton>(fraPCItfc_, "Port 3BCh:  LPT3", "opt3BCh", "",
+                                        {120, 840, 2295, 255});
+    fraCBus_ = addControl<QGroupBox>(this, "Selvar Control Bus", "fraCBus",
+                                     "Select daisy-chain configuration", {30, 1410, 2565, 945});
+    opt1DUT_ = addControl<QRadioButton>(fraCBus_, "Single DUT", "opt1DUT",
+                                        "One demo board, no ribbon cable", {120, 240, 2295, 255});
+    opt2DUT_ = addControl<QRadioButton>(fraCBus_, "Dual DUT (Daisy-Chain)", "opt2DUT",
+                                        "Two demo boards, one ribbon cable", {120, 540, 2295, 255});
+    btnResetAll_ = addControl<QPushButton>(this, "Reset All", "btnResetAll", "Reset: initial state",
+                                           {2730, 930, 1395, 375});
+    btnDUT1_ = addControl<QPushButton>(this, "DUT1 Panel", "btnDUT1", "Show: PC-side DUT",
+                                       {2730, 1530, 1395, 375});
+    btnDUT2_ = addControl<QPushButton>(this, "DUT2 Panel", "btnDUT2", "Show: far-side DUT",
+                                       {2730, 1980, 1395, 375});
 
     // The frames take no focus; the rest follow their tab indices.
-    QWidget::setTabOrder(opt1DUT_, opt2DUT_);
-    QWidget::setTabOrder(opt2DUT_, opt378h_);
-    QWidget::setTabOrder(opt378h_, opt278h_);
-    QWidget::setTabOrder(opt278h_, opt3BCh_);
-    QWidget::setTabOrder(opt3BCh_, btnDUT1_);
-    QWidget::setTabOrder(btnDUT1_, btnDUT2_);
-    QWidget::setTabOrder(btnDUT2_, btnResetAll_);
+    const std::array<QWidget*, 8> tabOrder = {opt1DUT_, opt2DUT_, opt378h_, opt278h_,
+                                              opt3BCh_, btnDUT1_, btnDUT2_, btnResetAll_};
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
 }
 
 void frmEntry::connectHandlers() {
@@ -102,10 +106,10 @@ void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTw
     window.move(pixels(static_cast<int>(leftTwips)), pixels(static_cast<int>(topTwips)));
 }
 
-// Outer sizes are read from frameGeometry(). Before a window is first shown the window system
-// has not told Qt its frame, so at start-up they are the client sizes: under a window manager
-// the panels land one frame width closer than a framed measure would put them; without one
-// (offscreen, bare Xvfb) there is no frame and the figures are exact.
+// Outer sizes come from frameGeometry() of the windows created (winId()) but not yet shown.
+// Platforms that decide the frame themselves know it then (offscreen: 2 px a side); under X11
+// the window manager tells it only once the window is mapped, so there the panels land one
+// frame width closer than the outer size would put them; bare Xvfb has no frame at all.
 void frmEntry::Form_Initialize() {
     glbl_.portGlobals().buildBitMasks();
     setWindowTitle("Orvane Selvar [Main]");
@@ -117,6 +121,8 @@ void frmEntry::Form_Initialize() {
 
     panel::frmMain& dut1 = glbl_.frmDUT1();
     dut1.setWindowTitle("Orvane Selvar [DUT1]");
+    winId();
+    dut1.winId();
     const PanelPositions panels = placePanels(entry, twipsOf(frameGeometry().width(), dpi_),
                                               twipsOf(dut1.frameGeometry().height(), dpi_));
     placeWindow(dut1, panels.dut1.left, panels.dut1.top);

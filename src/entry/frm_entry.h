@@ -45,6 +45,12 @@ class frmEntry : public QWidget {
     void resetPanels();
     void resetPanel(panel::frmMain& panel);
 
+    struct TwipsRect {
+        int left, top, width, height;
+    };
+    template <class Control>
+    Control* addControl(QWidget* parent, const char* caption, const char* name, const char* tooltip,
+                        TwipsRect r);
     int pixels(int twips) const;
     void placeWindow(QWidget& window, long long leftTwips, long long topTwips) const;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -204,6 +205,22 @@ TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
     const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
+}
+
+TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bus.log");
+    const ProgramRun run =
+        runSelvar({"--quit-after-start", "--sim-access-ns", "0", "--trace", path}, true);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    QFile trace(path);
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(trace.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "W 379 00");
+    EXPECT_EQ(lines[1], "W 37a 00");
+    // The start-up reset ends with a read-back, whose last write raises chip select.
+    EXPECT_EQ(lines.last(), "W 378 12");
 }
 
 }  // namespace

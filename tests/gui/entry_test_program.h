@@ -51,8 +51,8 @@ class AccessLog : public platform::AccessObserver {
 };
 
 // What the accesses did to the chips' lines, decoded independently of the chip link:
-//   "pin zcd=Z mute=M"   a single-line change (one read, one write of the data register);
-//                        Z and M are the ZCD and MUTE levels it left
+//   "pin zcd=Z mute=M"   a single-line operation (one read, one write of the data register
+//                        that may change ZCD or MUTE only); Z and M are the levels it left
 //   "send DUT2 DUT1"     a gain-word frame; the last 32 bits clocked in, as hex words
 //   "readback DUT2 DUT1" the same for a frame that sampled the read-back line
 inline std::vector<std::string> busEvents(const std::vector<Access>& log, std::uint16_t base) {
@@ -90,9 +90,10 @@ inline std::vector<std::string> busEvents(const std::vector<Access>& log, std::u
                           static_cast<unsigned>(shifted & 0xFFFF));
             events.emplace_back(text);
         }
+        // One read, then one write changing nothing but ZCD or MUTE, then no further write.
         const bool afterRead = i > 0 && !log[i - 1].write && log[i - 1].address == base;
-        const bool beforeWrite = i + 1 < log.size() && log[i + 1].write;
-        if (!csLow && !wasCsLow && afterRead && !beforeWrite) {
+        const bool lastWrite = i + 1 == log.size() || !log[i + 1].write;
+        if (afterRead && lastWrite && ((v ^ previous) & ~0x11) == 0) {
             std::snprintf(text, sizeof text, "pin zcd=%d mute=%d", v & 1, (v >> 4) & 1);
             events.emplace_back(text);
         }

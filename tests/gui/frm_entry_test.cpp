@@ -110,6 +110,10 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
         EXPECT_EQ(w.toolTip(), c.tooltip) << c.name;
         EXPECT_EQ(w.parentWidget()->objectName(), c.frame) << c.name;
         EXPECT_TRUE(w.isVisible()) << c.name;
+        EXPECT_TRUE(w.parentWidget()->rect().contains(w.geometry())) << c.name;
+        if (button) {
+            EXPECT_LE(button->sizeHint().width(), button->width()) << c.name << ": caption clipped";
+        }
     }
     const double dpi = e.screen()->logicalDotsPerInch();
     EXPECT_EQ(e.size(),
