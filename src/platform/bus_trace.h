@@ -7,10 +7,13 @@
 
 namespace selvar::platform {
 
+// accessNs for a real port: waveform timestamps then come from a steady clock.
+inline constexpr long long kHardwareAccessNs = -1;
+
 // Opens a streamed trace of every port access: an access log ("R aaa vv" / "W aaa vv" per
 // line), or a waveform when the name ends in ".vcd". Returns null and fills error when the
-// file cannot be created. accessNs is the simulated duration of one access (0 when the
-// backend is real hardware and timestamps come from a steady clock).
+// file cannot be created. accessNs is the simulated duration of one access (0: pacing off),
+// or kHardwareAccessNs.
 std::unique_ptr<AccessObserver> openBusTrace(const std::string& path, long long accessNs,
                                              std::string& error);
 

@@ -47,6 +47,7 @@ VcdTiming VcdTiming::hardware() {
 
 VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing)
     : out_(out), timing_(std::move(timing)), start_(std::chrono::steady_clock::now()) {
+    std::setvbuf(out_, nullptr, _IOFBF, 64 * 1024);
     std::fprintf(out_, "$version Selvar Control bus trace $end\n");
     std::fprintf(out_, "$timescale %s $end\n", timing_.timescale.c_str());
     std::fprintf(out_, "$scope module lpt $end\n");
@@ -65,7 +66,12 @@ VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing)
 VcdWriter::~VcdWriter() {
     // One tick after the last access, so a decoder sees the last chip-select rise complete.
     std::fprintf(out_, "#%llu\n", static_cast<unsigned long long>(lastTime_ + 1));
-    std::fclose(out_);
+    // A full disk must not stop the program mid-run; say once, at the end, that the
+    // waveform is incomplete.
+    const bool failed = std::ferror(out_) != 0;
+    if (std::fclose(out_) != 0 || failed) {
+        std::fprintf(stderr, "waveform trace: writing failed; the file is incomplete\n");
+    }
 }
 
 void VcdWriter::onPortSelected(std::uint16_t base) {
