@@ -102,10 +102,6 @@ inline std::vector<std::string> busEvents(const std::vector<Access>& log, std::u
     return events;
 }
 
-// The reset of one panel whose boxes are unchecked, on a panel already at maximum attenuation.
-inline const std::vector<std::string> kQuietPanelReset = {"pin zcd=0 mute=0", "pin zcd=1 mute=0",
-                                                          "pin zcd=0 mute=0", "pin zcd=0 mute=1"};
-
 inline platform::SimBoardConfig unpacedBoard(int chips = 2) {
     platform::SimBoardConfig config;
     config.chips = chips;

@@ -160,66 +160,46 @@ TEST(EntryStartUp, PlacesTheEntryFromTheScreenAndCascadesThePanelsFromIt) {
     EXPECT_GT(p.dut2().y(), p.dut1().y());
 }
 
-TEST(EntryTopology, FollowsTheSingleAndDualChoiceWithoutTouchingThePort) {
+TEST(EntryTopology, ShowsAndHidesThePanelsWithoutTouchingThePortOrTheirControls) {
     TestProgram p;
     frmEntry& e = p.entry();
     auto& single = p.control<QRadioButton>(e, "opt1DUT");
     auto& dual = p.control<QRadioButton>(e, "opt2DUT");
     auto& btnDUT1 = p.control<QPushButton>(e, "btnDUT1");
     auto& btnDUT2 = p.control<QPushButton>(e, "btnDUT2");
+    p.control<QSlider>(p.dut2(), "sldLt0").setValue(77);
+    p.dut1().txtTop().setText("-12.5");
     const std::size_t accessesBefore = p.log().accesses.size();
 
     dual.click();
     EXPECT_TRUE(btnDUT2.isEnabled());
     EXPECT_EQ(TestProgram::visibleWindows(), std::vector<QWidget*>{&e}) << "dual opens nothing";
-
     btnDUT2.click();
     EXPECT_TRUE(p.dut2().isVisible());
-    EXPECT_FALSE(p.dut2().chkZCD().isEnabled());
-    EXPECT_FALSE(p.dut2().chkMute().isEnabled());
+    EXPECT_TRUE(p.dut2().isWindow());
 
     single.click();
     EXPECT_FALSE(btnDUT2.isEnabled());
     EXPECT_FALSE(p.dut2().isVisible());
     btnDUT2.click();  // disabled: nothing happens
     EXPECT_FALSE(p.dut2().isVisible());
+    dual.click();
+    btnDUT2.click();
+    EXPECT_TRUE(p.dut2().isVisible());
+    EXPECT_EQ(p.dut2().gainCodes().left, 77) << "shown again unchanged";
 
     btnDUT1.click();
     btnDUT1.click();  // already shown: stays shown
     EXPECT_TRUE(p.dut1().isVisible());
-    EXPECT_FALSE(p.dut1().parentWidget()) << "a panel is a window of its own";
-    EXPECT_TRUE(p.dut1().isWindow());
+    EXPECT_FALSE(p.dut1().close()) << "a panel refuses to close";
+    EXPECT_FALSE(p.dut1().isVisible());
+    btnDUT1.click();
+    EXPECT_TRUE(p.dut1().isVisible());
+    EXPECT_EQ(p.dut1().txtTop().text(), "-12.5");
 
     EXPECT_EQ(p.log().accesses.size(), accessesBefore);
     EXPECT_FALSE(p.dut2().chkZCD().isEnabled());
     EXPECT_FALSE(p.dut2().chkMute().isEnabled());
-}
-
-TEST(EntryTopology, HiddenPanelsComeBackAsTheyWere) {
-    TestProgram p;
-    frmEntry& e = p.entry();
-    auto& dut2Left = p.control<QSlider>(p.dut2(), "sldLt0");
-    auto& dut1Top = p.control<QLineEdit>(p.dut1(), "txtTop");
-
-    p.control<QRadioButton>(e, "opt2DUT").click();
-    p.control<QPushButton>(e, "btnDUT2").click();
-    dut2Left.setValue(77);
-    p.control<QRadioButton>(e, "opt1DUT").click();
-    ASSERT_FALSE(p.dut2().isVisible());
-    p.control<QRadioButton>(e, "opt2DUT").click();
-    p.control<QPushButton>(e, "btnDUT2").click();
-    EXPECT_TRUE(p.dut2().isVisible());
-    EXPECT_EQ(dut2Left.value(), 77);
-    EXPECT_EQ(p.dut2().gainCodes().left, 77);
-
-    p.control<QPushButton>(e, "btnDUT1").click();
-    dut1Top.setText("-12.5");
-    EXPECT_FALSE(p.dut1().close()) << "a panel refuses to close";
-    EXPECT_FALSE(p.dut1().isVisible());
-    p.control<QPushButton>(e, "btnDUT1").click();
-    EXPECT_TRUE(p.dut1().isVisible());
-    EXPECT_EQ(dut1Top.text(), "-12.5");
-    EXPECT_TRUE(p.dut2().isVisible());
 }
 
 // Counts the close requests a window receives.
