@@ -35,7 +35,10 @@ struct Parser {
                                    "Simulated duration of one port access in nanoseconds (0 to "
                                    "1000000). Default: 1000.",
                                    "N", "1000"};
-    QCommandLineOption trace{"trace", "Record every port access in FILE.", "FILE"};
+    QCommandLineOption trace{"trace",
+                             "Record every port access in FILE: an access log, or a waveform "
+                             "of the bus when FILE ends in .vcd.",
+                             "FILE"};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};

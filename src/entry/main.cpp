@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
     if (!options.tracePath.empty()) {
         const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
         std::string error;
-        trace = selvar::platform::openBusTrace(options.tracePath,
-                                               simulated ? options.port.sim.accessNs : 0, error);
+        trace = selvar::platform::openBusTrace(
+            options.tracePath,
+            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error);
         if (!trace) {
             std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
                          error.c_str());
