@@ -9,6 +9,7 @@
 #include "entry/command_line.h"
 #include "entry/frm_entry.h"
 #include "entry/mod_glbl_data.h"
+#include "entry/termination_signals.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
 
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
     selvar::entry::modGlblData glbl(selvar::platform::makePortProvider(options.port),
                                     reportPortFailure, std::move(trace));
     selvar::entry::frmEntry entry(glbl);
+    // Ctrl+C or a logout closes the entry window as the operator would.
+    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     entry.show();
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });

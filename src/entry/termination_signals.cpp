@@ -1,0 +1,72 @@
+#include "entry/termination_signals.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QSocketNotifier>
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+
+namespace selvar::entry {
+
+namespace {
+
+constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+
+// The write end must be reachable from the signal handler, which takes no context: this is
+// the one piece of process-wide state, set and cleared by the single TerminationSignals.
+int wakeFd = -1;
+int readFd = -1;
+struct sigaction previous[kSignals.size()];
+
+extern "C" void onSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd, &byte, 1);
+}
+
+}  // namespace
+
+TerminationSignals::TerminationSignals(std::function<void()> onTermination, QObject* parent)
+    : QObject(parent), onTermination_(std::move(onTermination)) {
+    if (wakeFd != -1) {
+        throw std::logic_error("termination signals are already handled");
+    }
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+        std::perror("selvar: cannot watch for termination signals");
+        return;
+    }
+    wakeFd = fds[0];
+    readFd = fds[1];
+    notifier_ = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(readFd, &byte, 1);
+        if (onTermination_) {
+            onTermination_();
+        }
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        sigaction(kSignals[i], &action, &previous[i]);
+    }
+}
+
+TerminationSignals::~TerminationSignals() {
+    if (wakeFd == -1) {
+        return;
+    }
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        sigaction(kSignals[i], &previous[i], nullptr);
+    }
+    delete notifier_;
+    ::close(wakeFd);
+    ::close(readFd);
+    wakeFd = readFd = -1;
+}
+
+}  // namespace selvar::entry

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Ctrl+C (SIGINT), SIGTERM and SIGHUP end the program as closing its window does: exit status
+# 0 and a complete trace, the waveform closed with its final timestamp.
+# Usage: termination_test.sh SELVAR_BINARY
+set -euo pipefail
+selvar=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+for signal in INT TERM HUP; do
+    trace="$work/run-$signal.vcd"
+    QT_QPA_PLATFORM=offscreen "$selvar" --trace "$trace" 2>/dev/null &
+    pid=$!
+    # Start-up has run once its last read-back is on the port; wait until the file has grown.
+    for _ in $(seq 1 100); do
+        [ -s "$trace" ] && break
+        sleep 0.05
+    done
+    sleep 0.5
+    kill -"$signal" "$pid"
+    status=0
+    wait "$pid" || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo "FAIL: SIG$signal gave exit status $status"
+        failures=$((failures + 1))
+        continue
+    fi
+    # The writer ends with one tick after the last access; a killed writer leaves no such line.
+    last=$(tail -n 1 "$trace")
+    before=$(grep '^#' "$trace" | tail -n 2 | head -n 1)
+    if [ "${last#\#}" != "$(( ${before#\#} + 1 ))" ]; then
+        echo "FAIL: SIG$signal left an incomplete waveform (ends '$last' after '$before')"
+        failures=$((failures + 1))
+    fi
+done
+[ "$failures" -eq 0 ] && echo "termination: all checks passed"
+exit "$failures"
