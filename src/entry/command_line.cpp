@@ -1,0 +1,258 @@
+#include "entry/command_line.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <charconv>
+#include <optional>
+
+namespace selvar::entry {
+
+namespace {
+
+using platform::PortBackend;
+
+struct Parser {
+    QCommandLineParser qt;
+    QCommandLineOption help{{"h", "help"}, "Show this help and exit."};
+    QCommandLineOption version{{"v", "version"}, "Show the version and exit."};
+    QCommandLineOption portIo{"port-io",
+                              "Port backend: sim (simulated board), ppdev (Linux /dev/parportN) "
+                              "or direct (Linux I/O port access, needs root). Default: sim.",
+                              "sim|ppdev|direct", "sim"};
+    QCommandLineOption parport{
+        "parport",
+        "Where LPTn (n = 1..3) really is: a ppdev device "
+        "(LPT1=/dev/parport1) or, for direct I/O, the hex base address of "
+        "the port (LPT1=0xd010). Repeatable. Defaults: /dev/parport0..2; 378h, "
+        "278h, 3BCh.",
+        "LPTn=WHERE"};
+    QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2. Default: 2.",
+                                "0|1|2", "2"};
+    QCommandLineOption simIdleLine{
+        "sim-idle-line", "Level of the simulated read-back line with no chip. Default: high.",
+        "high|low", "high"};
+    QCommandLineOption simAccessNs{"sim-access-ns",
+                                   "Simulated duration of one port access in nanoseconds (0 to "
+                                   "1000000). Default: 1000.",
+                                   "N", "1000"};
+    QCommandLineOption trace{"trace",
+                             "Record every port access in FILE: an access log, or a waveform "
+                             "of the bus when FILE ends in .vcd.",
+                             "FILE"};
+    QCommandLineOption quitAfterStart{"quit-after-start",
+                                      "Close the entry window as soon as it is shown, as the "
+                                      "operator would (for start-up measurements)."};
+
+    Parser() {
+        qt.setApplicationDescription(
+            "Selvar Control: gain panels for one or two Selvar demo "
+            "boards on a PC parallel port.");
+        qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
+                       quitAfterStart});
+    }
+};
+
+std::string text(const QString& s) {
+    return s.toStdString();
+}
+
+std::optional<long long> parseDecimal(const std::string& s) {
+    long long value = 0;
+    const char* end = s.data() + s.size();
+    const auto [ptr, ec] = std::from_chars(s.data(), end, value);
+    if (s.empty() || s.front() == '-' || ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// An I/O base address in hex, written 0xd010, d010 or d010h.
+std::optional<long long> parseHexAddress(std::string s) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s.erase(0, 2);
+    } else if (!s.empty() && (s.back() == 'h' || s.back() == 'H')) {
+        s.pop_back();
+    }
+    if (s.empty() || s.size() > 4) {
+        return std::nullopt;
+    }
+    long long value = 0;
+    const char* end = s.data() + s.size();
+    const auto [ptr, ec] = std::from_chars(s.data(), end, value, 16);
+    if (ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The value of a single-valued option, or an error when it was given more than once.
+std::optional<QString> single(const Parser& p, const QCommandLineOption& option,
+                              std::string& error) {
+    const QStringList values = p.qt.values(option);
+    if (values.size() > 1) {
+        error = "--" + text(option.names().constLast()) + " given more than once";
+        return std::nullopt;
+    }
+    return p.qt.value(option);
+}
+
+// Qt names the program after the running application object, or not at all without one; the
+// usage line names the program these arguments came from.
+std::string usageText(const QCommandLineParser& parser, const QStringList& arguments) {
+    QString help = parser.helpText();
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("selvar") : QFileInfo(arguments.first()).fileName();
+    const QString prefix = QStringLiteral("Usage: ");
+    const qsizetype end = help.indexOf(QStringLiteral(" [options]"));
+    if (help.startsWith(prefix) && end > 0) {
+        help.replace(prefix.size(), end - prefix.size(), program);
+    }
+    return text(help);
+}
+
+bool applyParport(const QString& spec, PortBackend backend, platform::PortOptions& port,
+                  std::array<bool, 3>& seen, std::string& error) {
+    const std::string s = text(spec);
+    const auto eq = s.find('=');
+    const std::string name = eq == std::string::npos ? s : s.substr(0, eq);
+    const std::string where = eq == std::string::npos ? std::string() : s.substr(eq + 1);
+    const QString upper = QString::fromStdString(name).toUpper();
+    const int lpt = upper.size() == 4 && upper.startsWith("LPT") ? upper[3].digitValue() : -1;
+    if (eq == std::string::npos || lpt < 1 || lpt > 3 || where.empty()) {
+        error = "--parport " + s + ": expected LPTn=WHERE with n 1, 2 or 3";
+        return false;
+    }
+    if (seen[lpt - 1]) {
+        error = "--parport: LPT" + std::to_string(lpt) + " given more than once";
+        return false;
+    }
+    seen[lpt - 1] = true;
+    if (backend == PortBackend::Ppdev) {
+        port.ppdevDevice[lpt - 1] = where;
+        return true;
+    }
+    const auto base = parseHexAddress(where);
+    // The port's three registers must all be addressable, and 0 is no port.
+    if (!base || *base < 1 || *base > 0xFFFD) {
+        error = "--parport " + s + ": not a hex I/O base address from 0x1 to 0xfffd (e.g. 0xd010)";
+        return false;
+    }
+    port.directBase[lpt - 1] = static_cast<std::uint16_t>(*base);
+    return true;
+}
+
+bool interpret(const Parser& p, RunOptions& out, std::string& error) {
+    const QStringList positional = p.qt.positionalArguments();
+    if (!positional.isEmpty()) {
+        error = "unexpected argument '" + text(positional.first()) + "'";
+        return false;
+    }
+    platform::PortOptions& port = out.port;
+
+    const auto backend = single(p, p.portIo, error);
+    if (!backend) {
+        return false;
+    }
+    if (*backend == "sim") {
+        port.backend = PortBackend::Sim;
+    } else if (*backend == "ppdev") {
+        port.backend = PortBackend::Ppdev;
+    } else if (*backend == "direct") {
+        port.backend = PortBackend::Direct;
+    } else {
+        error = "--port-io: '" + text(*backend) + "' is not sim, ppdev or direct";
+        return false;
+    }
+
+    const bool sim = port.backend == PortBackend::Sim;
+    if (sim && p.qt.isSet(p.parport)) {
+        error = "--parport applies to --port-io ppdev or direct only";
+        return false;
+    }
+    std::array<bool, 3> seen{};
+    for (const QString& spec : p.qt.values(p.parport)) {
+        if (!applyParport(spec, port.backend, port, seen, error)) {
+            return false;
+        }
+    }
+
+    for (const QCommandLineOption* option : {&p.simChips, &p.simIdleLine, &p.simAccessNs}) {
+        if (!sim && p.qt.isSet(*option)) {
+            error = "--" + text(option->names().constLast()) + " applies to --port-io sim only";
+            return false;
+        }
+    }
+    const auto chips = single(p, p.simChips, error);
+    if (!chips) {
+        return false;
+    }
+    if (*chips != "0" && *chips != "1" && *chips != "2") {
+        error = "--sim-chips: '" + text(*chips) + "' is not 0, 1 or 2";
+        return false;
+    }
+    port.sim.chips = chips->toInt();
+
+    const auto idle = single(p, p.simIdleLine, error);
+    if (!idle) {
+        return false;
+    }
+    if (*idle != "high" && *idle != "low") {
+        error = "--sim-idle-line: '" + text(*idle) + "' is not high or low";
+        return false;
+    }
+    port.sim.idleLineHigh = *idle == "high";
+
+    const auto ns = single(p, p.simAccessNs, error);
+    if (!ns) {
+        return false;
+    }
+    const auto accessNs = parseDecimal(text(*ns));
+    if (!accessNs || *accessNs > kMaxSimAccessNs) {
+        error = "--sim-access-ns: '" + text(*ns) + "' is not a whole number from 0 to " +
+                std::to_string(kMaxSimAccessNs);
+        return false;
+    }
+    port.sim.accessNs = *accessNs;
+
+    const auto trace = single(p, p.trace, error);
+    if (!trace) {
+        return false;
+    }
+    if (p.qt.isSet(p.trace) && trace->isEmpty()) {
+        error = "--trace: the file name is empty";
+        return false;
+    }
+    out.tracePath = text(*trace);
+    out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
+    return true;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    Parser p;
+    CommandLine result;
+    result.usage = usageText(p.qt, arguments);
+
+    if (!p.qt.parse(arguments)) {
+        result.action = CommandLine::Action::Error;
+        result.message = text(p.qt.errorText());
+        return result;
+    }
+    if (p.qt.isSet(p.help)) {
+        result.action = CommandLine::Action::Help;
+        result.message = result.usage;
+        return result;
+    }
+    if (p.qt.isSet(p.version)) {
+        result.action = CommandLine::Action::Version;
+        result.message = "selvar " SELVAR_VERSION;
+        return result;
+    }
+    if (!interpret(p, result.options, result.message)) {
+        result.action = CommandLine::Action::Error;
+    }
+    return result;
+}
+
+}  // namespace selvar::entry

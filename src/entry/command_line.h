@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QStringList>
+#include <string>
+
+#include "platform/port_options.h"
+
+namespace selvar::entry {
+
+// What the program runs with, as the command line chose it.
+struct RunOptions {
+    platform::PortOptions port;
+    std::string tracePath;        // empty: no trace
+    bool quitAfterStart = false;  // close the entry window as soon as it is shown
+};
+
+struct CommandLine {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    RunOptions options;
+    // Help: the usage text. Version: the version line. Error: the reason, one line.
+    std::string message;
+    // The usage text, to follow an error.
+    std::string usage;
+};
+
+// Exit status of a bad option or value.
+inline constexpr int kUsageExitStatus = 2;
+// Largest --sim-access-ns: a millisecond per access already makes start-up take seconds.
+inline constexpr long long kMaxSimAccessNs = 1'000'000;
+
+// Parses the arguments (the first is the program's name) without touching the window system,
+// so help, version and usage errors work without a display.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+}  // namespace selvar::entry

@@ -1,0 +1,216 @@
+#include "entry/frm_entry.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <algorithm>
+#include <array>
+
+#include "entry/mod_glbl_data.h"
+#include "entry/placement.h"
+#include "panel/ui/frm_main.h"
+#include "platform/toolkit/toolkit.h"
+
+namespace selvar::entry {
+
+namespace {
+
+// Client area in twips.
+constexpr int kClientWidth = 4155;
+constexpr int kClientHeight = 2415;
+// The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
+constexpr int kFontPoints = 8;
+
+}  // namespace
+
+frmEntry::frmEntry(modGlblData& glbl) : glbl_(glbl), dpi_(screen()->logicalDotsPerInch()) {
+    setObjectName("frmEntry");
+    buildControls();
+    connectHandlers();
+    Form_Initialize();
+}
+
+frmEntry::~frmEntry() = default;
+
+int frmEntry::pixels(int twips) const {
+    return platform::twipsToPixels(twips, dpi_);
+}
+
+// Positions inside a frame are relative to the frame, as a group box places its children.
+template <class Control>
+Control* frmEntry::addControl(QWidget* parent, const char* caption, const char* name,
+                              const char* tooltip, TwipsRect r) {
+    auto* control = new Control(caption, parent);
+    control->setObjectName(name);
+    control->setToolTip(tooltip);
+    // A caption wider than its box in this font gets the few pixels it needs rather than
+    // being cut off; the frames leave room for that.
+    const int width = std::max(pixels(r.width), control->sizeHint().width());
+    control->setGeometry(pixels(r.left), pixels(r.top), width, pixels(r.height));
+    return control;
+}
+
+void frmEntry::buildControls() {
+    setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
+    QFont small = font();
+    small.setPointSize(kFontPoints);
+    setFont(small);
+
+    fraPCItfc_ =
+        addControl<QGroupBox>(this, "PC Interface Port", "fraPCItfc", "", {30, 90, 2565, 1215});
+    opt378h_ = addControl<QRadioButton>(fraPCItfc_, "Port 378h:  LPT1", "opt378h", "",
+                                        {120, 240, 2295, 255});
+    opt278h_ = addControl<QRadioButton>(fraPCItfc_, "Port 278h:  LPT2", "opt278h", "",
+                                        {120, 540, 2295, 255});
+    opt3BCh_ = addControl<QRadioButton>(fraPCItfc_, "Port 3BCh:  LPT3", "opt3BCh", "",
+                                        {120, 840, 2295, 255});
+    fraCBus_ = addControl<QGroupBox>(this, "Selvar Control Bus", "fraCBus",
+                                     "Select daisy-chain configuration", {30, 1410, 2565, 945});
+    opt1DUT_ = addControl<QRadioButton>(fraCBus_, "Single DUT", "opt1DUT",
+                                        "One demo board, no ribbon cable", {120, 240, 2295, 255});
+    opt2DUT_ = addControl<QRadioButton>(fraCBus_, "Dual DUT (Daisy-Chain)", "opt2DUT",
+                                        "Two demo boards, one ribbon cable", {120, 540, 2295, 255});
+    btnResetAll_ = addControl<QPushButton>(this, "Reset All", "btnResetAll", "Reset: initial state",
+                                           {2730, 930, 1395, 375});
+    btnDUT1_ = addControl<QPushButton>(this, "DUT1 Panel", "btnDUT1", "Show: PC-side DUT",
+                                       {2730, 1530, 1395, 375});
+    btnDUT2_ = addControl<QPushButton>(this, "DUT2 Panel", "btnDUT2", "Show: far-side DUT",
+                                       {2730, 1980, 1395, 375});
+
+    // The frames take no focus; the rest follow their tab indices.
+    const std::array<QWidget*, 8> tabOrder = {opt1DUT_, opt2DUT_, opt378h_, opt278h_,
+                                              opt3BCh_, btnDUT1_, btnDUT2_, btnResetAll_};
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+}
+
+void frmEntry::connectHandlers() {
+    platform::onClick(*opt378h_, [this] { opt378h_Click(); });
+    platform::onClick(*opt278h_, [this] { opt278h_Click(); });
+    platform::onClick(*opt3BCh_, [this] { opt3BCh_Click(); });
+    platform::onClick(*opt1DUT_, [this] { opt1DUT_Click(); });
+    platform::onClick(*opt2DUT_, [this] { opt2DUT_Click(); });
+    platform::onClick(*btnResetAll_, [this] { btnResetAll_Click(); });
+    platform::onClick(*btnDUT1_, [this] { btnDUT1_Click(); });
+    platform::onClick(*btnDUT2_, [this] { btnDUT2_Click(); });
+}
+
+void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTwips) const {
+    // move() places the window's outer top-left corner, frame included, as Left and Top do.
+    window.move(pixels(static_cast<int>(leftTwips)), pixels(static_cast<int>(topTwips)));
+}
+
+// Outer sizes come from frameGeometry() of the windows created (winId()) but not yet shown.
+// Platforms that decide the frame themselves know it then (offscreen: 2 px a side); under X11
+// the window manager tells it only once the window is mapped, so there the panels land one
+// frame width closer than the outer size would put them; bare Xvfb has no frame at all.
+void frmEntry::Form_Initialize() {
+    glbl_.portGlobals().buildBitMasks();
+    setWindowTitle("Orvane Selvar [Main]");
+
+    const QSize screenSize = screen()->size();
+    const WindowPosition entry =
+        placeEntry(twipsOf(screenSize.width(), dpi_), twipsOf(screenSize.height(), dpi_));
+    placeWindow(*this, entry.left, entry.top);
+
+    panel::frmMain& dut1 = glbl_.frmDUT1();
+    dut1.setWindowTitle("Orvane Selvar [DUT1]");
+    winId();
+    dut1.winId();
+    const PanelPositions panels = placePanels(entry, twipsOf(frameGeometry().width(), dpi_),
+                                              twipsOf(dut1.frameGeometry().height(), dpi_));
+    placeWindow(dut1, panels.dut1.left, panels.dut1.top);
+
+    panel::frmMain& dut2 = glbl_.frmDUT2();
+    dut2.setWindowTitle("Orvane Selvar [DUT2]");
+    placeWindow(dut2, panels.dut2.left, panels.dut2.top);
+
+    // MUTE and ZCD are common to both boards: the operator works them from the DUT1 panel.
+    dut2.chkZCD().setEnabled(false);
+    dut2.chkMute().setEnabled(false);
+
+    opt378h_->setChecked(true);
+}
+
+void frmEntry::closeEvent(QCloseEvent* event) {
+    // Ends the program at once; quit() would first ask every shown panel to close.
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void frmEntry::choosePort(chiplink::PortChoice choice) {
+    glbl_.hw().choosePort(choice);
+    resetPanels();
+}
+
+void frmEntry::opt378h_Click() {
+    choosePort(chiplink::PortChoice::Lpt1);
+}
+
+void frmEntry::opt278h_Click() {
+    choosePort(chiplink::PortChoice::Lpt2);
+}
+
+void frmEntry::opt3BCh_Click() {
+    choosePort(chiplink::PortChoice::Lpt3);
+}
+
+void frmEntry::opt1DUT_Click() {
+    btnDUT2_->setEnabled(false);
+    glbl_.frmDUT2().hide();
+}
+
+void frmEntry::opt2DUT_Click() {
+    btnDUT2_->setEnabled(true);
+}
+
+// A panel is a top-level window of its own, modeless, so the entry window stays usable.
+void frmEntry::btnDUT1_Click() {
+    panel::frmMain& p = glbl_.frmDUT1();
+    p.show();
+    p.raise();
+}
+
+void frmEntry::btnDUT2_Click() {
+    panel::frmMain& p = glbl_.frmDUT2();
+    p.show();
+    p.raise();
+}
+
+void frmEntry::btnResetAll_Click() {
+    resetPanels();
+}
+
+// Single topology, both panels to their initial state (the far panel first) and both chips to
+// maximum attenuation, then two read-backs. The selected port is left as it is.
+void frmEntry::resetPanels() {
+    opt1DUT_->setChecked(true);
+    resetPanel(glbl_.frmDUT2());
+    resetPanel(glbl_.frmDUT1());
+    glbl_.readBackGainRegisters();
+    glbl_.readBackGainRegisters();
+}
+
+void frmEntry::resetPanel(panel::frmMain& p) {
+    // Mute brackets the gain change, so the attenuation lands while the outputs are muted
+    // (unless the operator had muted already, in which case the box's handler does not run).
+    platform::setCheckValue(p.chkMute(), 1);
+    p.txtTop().setText("0");
+    p.txtBottom().setText("-30");
+    p.cmbStep().setEditText("0.5");
+    p.cmbDelay().setEditText("5");
+    // Checked, then unchecked: whatever the box held, its handler runs with the unchecked state
+    // and leaves the ZCD line low.
+    platform::setCheckValue(p.chkZCD(), 1);
+    platform::setCheckValue(p.chkZCD(), 0);
+    p.setMaxAtten();
+    platform::setCheckValue(p.chkMute(), 0);
+}
+
+}  // namespace selvar::entry

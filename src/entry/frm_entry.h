@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+
+#include "chiplink/port_globals.h"
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+namespace selvar::panel {
+class frmMain;
+}
+
+namespace selvar::entry {
+
+class modGlblData;
+
+// The entry window: port choice, single or daisy-chained boards, a button per gain panel and
+// the global reset. Constructing it runs the whole start-up, port traffic included, before it
+// is first shown; closing it ends the program.
+class frmEntry : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmEntry(modGlblData& glbl);
+    ~frmEntry() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    void connectHandlers();
+    void Form_Initialize();
+
+    void choosePort(chiplink::PortChoice choice);
+    void opt378h_Click();
+    void opt278h_Click();
+    void opt3BCh_Click();
+    void opt1DUT_Click();
+    void opt2DUT_Click();
+    void btnDUT1_Click();
+    void btnDUT2_Click();
+    void btnResetAll_Click();
+    void resetPanels();
+    void resetPanel(panel::frmMain& panel);
+
+    struct TwipsRect {
+        int left, top, width, height;
+    };
+    template <class Control>
+    Control* addControl(QWidget* parent, const char* caption, const char* name, const char* tooltip,
+                        TwipsRect r);
+    int pixels(int twips) const;
+    void placeWindow(QWidget& window, long long leftTwips, long long topTwips) const;
+
+    modGlblData& glbl_;
+    double dpi_;
+    QGroupBox* fraPCItfc_ = nullptr;
+    QRadioButton* opt378h_ = nullptr;
+    QRadioButton* opt278h_ = nullptr;
+    QRadioButton* opt3BCh_ = nullptr;
+    QGroupBox* fraCBus_ = nullptr;
+    QRadioButton* opt1DUT_ = nullptr;
+    QRadioButton* opt2DUT_ = nullptr;
+    QPushButton* btnResetAll_ = nullptr;
+    QPushButton* btnDUT1_ = nullptr;
+    QPushButton* btnDUT2_ = nullptr;
+};
+
+}  // namespace selvar::entry

@@ -1,0 +1,238 @@
+#include "entry/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace selvar::entry {
+namespace {
+
+using platform::PortBackend;
+using Action = CommandLine::Action;
+
+CommandLine parse(const std::vector<QString>& options) {
+    QStringList arguments{"/usr/local/bin/selvar"};
+    for (const QString& o : options) {
+        arguments << o;
+    }
+    return parseCommandLine(arguments);
+}
+
+TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
+    struct Case {
+        std::vector<QString> args;
+        std::function<void(const RunOptions&)> check;
+    };
+    const Case cases[] = {
+        {{},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.backend, PortBackend::Sim);
+             EXPECT_EQ(o.port.sim.chips, 2);
+             EXPECT_TRUE(o.port.sim.idleLineHigh);
+             EXPECT_EQ(o.port.sim.accessNs, 1000);
+             EXPECT_EQ(o.tracePath, "");
+             EXPECT_FALSE(o.quitAfterStart);
+         }},
+        {{"--sim-chips", "0", "--sim-idle-line", "low", "--sim-access-ns", "0"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.sim.chips, 0);
+             EXPECT_FALSE(o.port.sim.idleLineHigh);
+             EXPECT_EQ(o.port.sim.accessNs, 0);
+         }},
+        {{"--port-io=sim", "--sim-chips=1", "--sim-access-ns=1000000", "--trace", "bus.vcd"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.sim.chips, 1);
+             EXPECT_EQ(o.port.sim.accessNs, 1000000);
+             EXPECT_EQ(o.tracePath, "bus.vcd");
+         }},
+        {{"--port-io", "ppdev", "--parport", "LPT2=/dev/parport5"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.backend, PortBackend::Ppdev);
+             const std::array<std::string, 3> devices{"/dev/parport0", "/dev/parport5",
+                                                      "/dev/parport2"};
+             EXPECT_EQ(o.port.ppdevDevice, devices);
+         }},
+        {{"--port-io", "direct", "--parport", "LPT1=0xd010", "--parport", "lpt3=3BCh"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.backend, PortBackend::Direct);
+             const std::array<std::uint16_t, 3> bases{0xd010, 0x278, 0x3bc};
+             EXPECT_EQ(o.port.directBase, bases);
+         }},
+        {{"--port-io", "direct", "--parport", "LPT2=0x1", "--parport", "LPT3=fffd"},
+         [](const RunOptions& o) {
+             const std::array<std::uint16_t, 3> bases{0x378, 0x1, 0xfffd};
+             EXPECT_EQ(o.port.directBase, bases);
+         }},
+        {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = parse(c.args);
+        SCOPED_TRACE(QStringList(c.args.begin(), c.args.end()).join(' ').toStdString());
+        ASSERT_EQ(cl.action, Action::Run) << cl.message;
+        c.check(cl.options);
+    }
+}
+
+TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
+    struct Case {
+        std::vector<QString> args;
+        std::string reason;  // part of the message
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "Unknown option 'bogus'"},
+        {{"--port-io"}, "Missing value after '--port-io'"},
+        {{"--port-io", "serial"}, "'serial' is not sim, ppdev or direct"},
+        {{"--port-io", "sim", "--port-io", "ppdev"}, "--port-io given more than once"},
+        {{"extra"}, "unexpected argument 'extra'"},
+        {{"--parport", "LPT1=/dev/parport0"}, "--parport applies to --port-io ppdev or direct"},
+        {{"--port-io", "ppdev", "--parport", "LPT4=/dev/parport3"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT0=/dev/parport0"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT1"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT1="}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "COM1=/dev/ttyS0"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT1=/a", "--parport", "lpt1=/b"},
+         "LPT1 given more than once"},
+        {{"--port-io", "direct", "--parport", "LPT1=0xfffe"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0x10000"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=/dev/parport0"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0x"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=-378"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0x37 8"}, "not a hex I/O base address"},
+        {{"--sim-chips", "3"}, "--sim-chips: '3' is not 0, 1 or 2"},
+        {{"--sim-chips", "02"}, "--sim-chips: '02' is not 0, 1 or 2"},
+        {{"--sim-idle-line", "HIGH"}, "'HIGH' is not high or low"},
+        {{"--sim-access-ns", "-1"}, "--sim-access-ns: '-1' is not a whole number"},
+        {{"--sim-access-ns", "1000001"}, "not a whole number from 0 to 1000000"},
+        {{"--sim-access-ns", "1e3"}, "not a whole number"},
+        {{"--sim-access-ns", " 5"}, "not a whole number"},
+        {{"--sim-access-ns", ""}, "not a whole number"},
+        {{"--sim-access-ns", "99999999999999999999999"}, "not a whole number"},
+        {{"--port-io", "ppdev", "--sim-chips", "1"}, "--sim-chips applies to --port-io sim only"},
+        {{"--port-io", "direct", "--sim-access-ns", "0"}, "--sim-access-ns applies to"},
+        {{"--trace="}, "--trace: the file name is empty"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine cl = parse(c.args);
+        const std::string args = QStringList(c.args.begin(), c.args.end()).join(' ').toStdString();
+        EXPECT_EQ(cl.action, Action::Error) << args;
+        EXPECT_NE(cl.message.find(c.reason), std::string::npos)
+            << args << ": got \"" << cl.message << "\"";
+    }
+}
+
+TEST(CommandLine, HelpAndVersionAnswerBeforeAnythingElse) {
+    for (const char* option : {"-h", "--help"}) {
+        const CommandLine cl = parse({option, "--port-io", "serial"});
+        EXPECT_EQ(cl.action, Action::Help);
+        EXPECT_EQ(cl.message.rfind("Usage: selvar [options]", 0), 0u) << cl.message;
+        for (const char* name : {"--port-io", "--parport", "--sim-chips", "--sim-idle-line",
+                                 "--sim-access-ns", "--trace", "--version"}) {
+            EXPECT_NE(cl.message.find(name), std::string::npos) << name;
+        }
+    }
+    for (const char* option : {"-v", "--version"}) {
+        const CommandLine cl = parse({option});
+        EXPECT_EQ(cl.action, Action::Version);
+        EXPECT_EQ(cl.message, "selvar " SELVAR_VERSION);
+    }
+}
+
+// The program itself, started the way a user starts it on a machine without a display.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+ProgramRun runSelvar(const QStringList& arguments, bool offscreen = false) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", "");
+    if (offscreen) {
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+    }
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(SELVAR_BINARY, arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
+    const ProgramRun help = runSelvar({"--help"});
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_NE(help.out.find("Usage: selvar [options]"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--sim-access-ns"), std::string::npos);
+
+    const ProgramRun version = runSelvar({"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out, "selvar " SELVAR_VERSION "\n");
+
+    struct Bad {
+        QStringList args;
+        std::string reason;
+    };
+    const Bad bad[] = {{{"--frobnicate"}, "Unknown option 'frobnicate'"},
+                       {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
+                       {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"}};
+    for (const Bad& b : bad) {
+        const ProgramRun run = runSelvar(b.args);
+        EXPECT_EQ(run.exitCode, kUsageExitStatus) << b.args.join(' ').toStdString();
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("selvar: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(b.reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Usage: selvar [options]"), std::string::npos) << run.err;
+    }
+}
+
+TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
+    QTemporaryDir dir;
+    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
+}
+
+TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {
+    struct Case {
+        const char* file;
+        QString first, last;
+    };
+    // The start-up reset ends with a read-back, whose last write raises chip select.
+    const Case cases[] = {{"bus.log", "W 379 00", "W 378 12"},
+                          {"bus.vcd", "$version Selvar Control bus trace $end", ""}};
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.file);
+        const ProgramRun run =
+            runSelvar({"--quit-after-start", "--sim-access-ns", "0", "--trace", path}, true);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        QFile trace(path);
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly | QIODevice::Text)) << c.file;
+        const QStringList lines =
+            QString::fromUtf8(trace.readAll()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 2) << c.file;
+        EXPECT_EQ(lines.first(), c.first) << c.file;
+        if (!c.last.isEmpty()) {
+            EXPECT_EQ(lines[1], "W 37a 00");
+            EXPECT_EQ(lines.last(), c.last);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace selvar::entry
