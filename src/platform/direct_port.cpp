@@ -65,12 +65,18 @@ PortProvider::Opened DirectPortProvider::open(int lpt, std::uint16_t base) {
     }
     if (sys_.ioperm(realBase, kRegisters, 1) != 0) {
         const int err = errno;
-        const std::string fix =
-            (err == EPERM || err == EACCES)
-                ? "Direct I/O needs root or the CAP_SYS_RAWIO capability: run as root, or grant "
-                  "it with `sudo setcap cap_sys_rawio+ep` on the program; or use --port-io "
-                  "ppdev."
-                : "";
+        std::string fix;
+        if (err == EPERM || err == EACCES) {
+            fix =
+                "Direct I/O needs root or the CAP_SYS_RAWIO capability: run as root, or grant "
+                "it with `sudo setcap cap_sys_rawio+ep` on the program; or use --port-io "
+                "ppdev.";
+        } else if (err == ENOSYS) {
+            // Containers and some virtual machines give no I/O-port access at all.
+            fix =
+                "This system gives no direct port access (a container or virtual machine?); "
+                "use --port-io ppdev on the machine the port is in.";
+        }
         return {nullptr, openFailure(lpt, "access to " + range(realBase) + " refused", err, fix)};
     }
     return {std::make_unique<DirectPort>(sys_, base, realBase), {}};

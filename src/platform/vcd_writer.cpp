@@ -1,5 +1,8 @@
 #include "platform/vcd_writer.h"
 
+#include <charconv>
+#include <string>
+
 namespace selvar::platform {
 
 namespace {
@@ -46,32 +49,33 @@ VcdTiming VcdTiming::hardware() {
 }
 
 VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing)
-    : out_(out), timing_(std::move(timing)), start_(std::chrono::steady_clock::now()) {
-    std::setvbuf(out_, nullptr, _IOFBF, 64 * 1024);
-    std::fprintf(out_, "$version Selvar Control bus trace $end\n");
-    std::fprintf(out_, "$timescale %s $end\n", timing_.timescale.c_str());
-    std::fprintf(out_, "$scope module lpt $end\n");
+    : file_(out, "waveform"), timing_(std::move(timing)), start_(std::chrono::steady_clock::now()) {
+    std::string header = "$version Selvar Control bus trace $end\n$timescale " + timing_.timescale +
+                         " $end\n$scope module lpt $end\n";
     for (int w = 0; w < kWireCount; ++w) {
-        std::fprintf(out_, "$var wire 1 %c %s $end\n", kWireIds[w], kWireNames[w]);
+        header += std::string("$var wire 1 ") + kWireIds[w] + " " + kWireNames[w] + " $end\n";
     }
-    std::fprintf(out_, "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n");
+    header += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
     // The data latch powers up at 0; the read-back line is unknown until the first status
     // read and starts as 0.
     for (int w = 0; w < kWireCount; ++w) {
-        std::fprintf(out_, "0%c\n", kWireIds[w]);
+        header += std::string("0") + kWireIds[w] + "\n";
     }
-    std::fprintf(out_, "$end\n");
+    header += "$end\n";
+    file_.append(header);
 }
 
+// One tick after the last access, so a decoder sees the last chip-select rise complete.
 VcdWriter::~VcdWriter() {
-    // One tick after the last access, so a decoder sees the last chip-select rise complete.
-    std::fprintf(out_, "#%llu\n", static_cast<unsigned long long>(lastTime_ + 1));
-    // A full disk must not stop the program mid-run; say once, at the end, that the
-    // waveform is incomplete.
-    const bool failed = std::ferror(out_) != 0;
-    if (std::fclose(out_) != 0 || failed) {
-        std::fprintf(stderr, "waveform trace: writing failed; the file is incomplete\n");
-    }
+    writeTimestamp(lastTime_ + 1);
+}
+
+void VcdWriter::writeTimestamp(std::uint64_t time) {
+    char* p = file_.reserve();
+    *p++ = '#';
+    p = std::to_chars(p, p + 24, time).ptr;
+    *p++ = '\n';
+    file_.commit(p);
 }
 
 void VcdWriter::onPortSelected(std::uint16_t base) {
@@ -99,11 +103,15 @@ void VcdWriter::setWire(Wire wire, bool level, std::uint64_t time) {
         return;
     }
     if (writtenTime_ != time) {
-        std::fprintf(out_, "#%llu\n", static_cast<unsigned long long>(time));
+        writeTimestamp(time);
         writtenTime_ = time;
     }
     levels_[wire] = level;
-    std::fprintf(out_, "%c%c\n", level ? '1' : '0', kWireIds[wire]);
+    char* p = file_.reserve();
+    *p++ = level ? '1' : '0';
+    *p++ = kWireIds[wire];
+    *p++ = '\n';
+    file_.commit(p);
 }
 
 void VcdWriter::setDataLines(std::uint8_t value, std::uint64_t time) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/selected_port.h"
+#include "platform/trace_file.h"
 
 namespace selvar::platform {
 
@@ -42,10 +43,11 @@ class VcdWriter : public AccessObserver {
     enum Wire { kCs, kClk, kMosi, kMiso, kMute, kZcd, kWireCount };
 
     std::uint64_t nextTime();
+    void writeTimestamp(std::uint64_t time);
     void setDataLines(std::uint8_t value, std::uint64_t time);
     void setWire(Wire wire, bool level, std::uint64_t time);
 
-    std::FILE* out_;
+    TraceFile file_;
     VcdTiming timing_;
     std::chrono::steady_clock::time_point start_;
     std::uint16_t base_ = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -60,6 +62,31 @@ TEST(AccessLog, AFileThatCannotBeCreatedGivesNoTraceAndSaysWhy) {
     EXPECT_EQ(openBusTrace(path, 0, error), nullptr);
     EXPECT_NE(error.find(path), std::string::npos) << error;
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+// A full disk must neither stop the program nor flood its standard error: each trace says once
+// that it stopped recording.
+TEST(BusTrace, AFullDiskIsSaidOnceAndTheRunGoesOn) {
+    const std::string waveform = ::testing::TempDir() + "full-disk.vcd";
+    ::unlink(waveform.c_str());
+    ASSERT_EQ(::symlink("/dev/full", waveform.c_str()), 0);
+    for (const std::string& path : {std::string("/dev/full"), waveform}) {
+        ::testing::internal::CaptureStderr();
+        {
+            std::string error;
+            auto trace = openBusTrace(path, 1000, error);
+            ASSERT_NE(trace, nullptr) << error;
+            trace->onPortSelected(0x378);
+            for (int i = 0; i < 100'000; ++i) {
+                trace->onWrite(0x378, static_cast<std::uint8_t>(i));
+            }
+        }
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("No space left on device"), std::string::npos) << path << ": " << said;
+        EXPECT_EQ(said.find("writing failed"), said.rfind("writing failed"))
+            << path << ": " << said;
+    }
+    ::unlink(waveform.c_str());
 }
 
 }  // namespace

@@ -184,6 +184,11 @@ TEST(DirectPort, EveryOpenFailureSaysWhereWhyAndWhatToDo) {
          {"LPT2", "0x378-0x37a", "Operation not permitted", "root", "CAP_SYS_RAWIO"},
          {"ioperm 378 3 1"}},
         {true, EINVAL, 0x378, {"LPT2", "0x378-0x37a", "Invalid argument"}, {"ioperm 378 3 1"}},
+        {true,
+         ENOSYS,
+         0x378,
+         {"LPT2", "Function not implemented", "no direct port access", "--port-io ppdev"},
+         {"ioperm 378 3 1"}},
         {true, 0, 0xFFFE, {"LPT2", "0xfffe"}, {}},
         {false, 0, 0x378, {"LPT2", "not available on this architecture"}, {}},
     };

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+namespace selvar::platform {
+
+// The file behind a bus trace: text goes through a fixed buffer, so memory stays flat however
+// long the run and an access costs a few stores. A trace that cannot be written must not stop
+// the program: the first failure is said once on standard error and the rest is dropped.
+class TraceFile {
+  public:
+    static constexpr std::size_t kMaxRecord = 64;  // the longest text one append may take
+
+    // Takes ownership of out; the destructor flushes and closes it. what names the trace in
+    // messages ("access log", "waveform").
+    TraceFile(std::FILE* out, const char* what);
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+
+    // Room for up to kMaxRecord characters; finish with commit(end of what was written).
+    char* reserve() {
+        if (kBufferSize - used_ < kMaxRecord) {
+            flush();
+        }
+        return buffer_.data() + used_;
+    }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+    void append(std::string_view text);
+
+  private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    void flush();
+
+    std::FILE* out_;
+    const char* what_;
+    std::array<char, kBufferSize> buffer_;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace selvar::platform
