@@ -100,8 +100,7 @@ std::optional<QString> single(const Parser& p, const QCommandLineOption& option,
 // usage line names the program these arguments came from.
 std::string usageText(const QCommandLineParser& parser, const QStringList& arguments) {
     QString help = parser.helpText();
-    const QString program =
-        arguments.isEmpty() ? QStringLiteral("selvar") : QFileInfo(arguments.first()).fileName();
+    const QString program = QFileInfo(arguments.first()).fileName();
     const QString prefix = QStringLiteral("Usage: ");
     const qsizetype end = help.indexOf(QStringLiteral(" [options]"));
     if (help.startsWith(prefix) && end > 0) {
@@ -229,7 +228,10 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
 
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments) {
+CommandLine parseCommandLine(const QStringList& given) {
+    // A program can be started without even its own name (argc 0). Qt refuses such a list
+    // without saying why; it means the same as no options.
+    const QStringList arguments = given.isEmpty() ? QStringList{QStringLiteral("selvar")} : given;
     Parser p;
     CommandLine result;
     result.usage = usageText(p.qt, arguments);

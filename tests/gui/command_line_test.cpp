@@ -144,6 +144,15 @@ TEST(CommandLine, HelpAndVersionAnswerBeforeAnythingElse) {
     }
 }
 
+// execve allows an empty argv; that is the program started with no options.
+TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
+    const CommandLine cl = parseCommandLine({});
+    ASSERT_EQ(cl.action, Action::Run) << cl.message;
+    EXPECT_EQ(cl.options.port.backend, PortBackend::Sim);
+    EXPECT_EQ(cl.options.port.sim.chips, 2);
+    EXPECT_EQ(cl.usage.rfind("Usage: selvar [options]", 0), 0u) << cl.usage;
+}
+
 // The program itself, started the way a user starts it on a machine without a display.
 struct ProgramRun {
     int exitCode = -1;

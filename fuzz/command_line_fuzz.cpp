@@ -1,0 +1,177 @@
+// The command line as the program receives it: the input, split at NUL bytes (which no argument
+// can contain), is argv; the first piece is the program's name. Every parse either runs with
+// options inside their ranges, refuses with a reason and the usage, or answers help or version;
+// it is deterministic, and options it runs with survive being written out again canonically.
+// No application object exists, as in main when it parses.
+
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "entry/command_line.h"
+#include "fuzz_checks.h"
+
+namespace {
+
+using selvar::entry::CommandLine;
+using selvar::entry::parseCommandLine;
+using selvar::entry::RunOptions;
+using selvar::fuzz::require;
+using selvar::platform::PortBackend;
+using selvar::platform::PortOptions;
+using Action = CommandLine::Action;
+
+QStringList argumentsOf(std::string_view input) {
+    QStringList arguments;
+    if (input.empty()) {
+        return arguments;  // argc 0: execve allows it
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = input.find('\0', start);
+        const std::string_view piece = input.substr(start, end - start);
+        arguments << QString::fromLocal8Bit(piece.data(), static_cast<qsizetype>(piece.size()));
+        if (end == std::string_view::npos) {
+            return arguments;
+        }
+        start = end + 1;
+    }
+}
+
+bool sameOptions(const RunOptions& a, const RunOptions& b) {
+    const PortOptions& p = a.port;
+    const PortOptions& q = b.port;
+    return p.backend == q.backend && p.ppdevDevice == q.ppdevDevice &&
+           p.directBase == q.directBase && p.sim.chips == q.sim.chips &&
+           p.sim.idleLineHigh == q.sim.idleLineHigh && p.sim.accessNs == q.sim.accessNs &&
+           a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart;
+}
+
+bool sameResult(const CommandLine& a, const CommandLine& b) {
+    return a.action == b.action && a.message == b.message && a.usage == b.usage &&
+           sameOptions(a.options, b.options);
+}
+
+// The options written out the way a careful user would: every value explicit, in the
+// --name=value form so no value can be taken for an option.
+QStringList canonicalArguments(const QString& program, const RunOptions& o) {
+    QStringList args{program};
+    const PortOptions& port = o.port;
+    switch (port.backend) {
+        case PortBackend::Sim:
+            args << "--port-io=sim" << QStringLiteral("--sim-chips=%1").arg(port.sim.chips)
+                 << (port.sim.idleLineHigh ? "--sim-idle-line=high" : "--sim-idle-line=low")
+                 << QStringLiteral("--sim-access-ns=%1").arg(port.sim.accessNs);
+            break;
+        case PortBackend::Ppdev:
+        case PortBackend::Direct: {
+            const bool ppdev = port.backend == PortBackend::Ppdev;
+            args << (ppdev ? "--port-io=ppdev" : "--port-io=direct");
+            for (int i = 0; i < 3; ++i) {
+                const QString where = ppdev ? QString::fromStdString(port.ppdevDevice[i])
+                                            : "0x" + QString::number(port.directBase[i], 16);
+                args << QStringLiteral("--parport=LPT%1=").arg(i + 1) + where;
+            }
+            break;
+        }
+    }
+    if (!o.tracePath.empty()) {
+        args << "--trace=" + QString::fromStdString(o.tracePath);
+    }
+    if (o.quitAfterStart) {
+        args << "--quit-after-start";
+    }
+    return args;
+}
+
+void checkRun(const RunOptions& o, std::string_view input) {
+    static const PortOptions defaults;
+    const PortOptions& port = o.port;
+    require(port.backend == PortBackend::Sim || port.backend == PortBackend::Ppdev ||
+                port.backend == PortBackend::Direct,
+            "backend is sim, ppdev or direct", input);
+    require(port.sim.chips >= 0 && port.sim.chips <= 2, "sim chips 0..2", input);
+    require(port.sim.accessNs >= 0 && port.sim.accessNs <= selvar::entry::kMaxSimAccessNs,
+            "sim access ns within its cap", input);
+    require(std::none_of(port.ppdevDevice.begin(), port.ppdevDevice.end(),
+                         [](const std::string& d) { return d.empty(); }),
+            "every ppdev device named", input);
+    require(std::all_of(port.directBase.begin(), port.directBase.end(),
+                        [](std::uint16_t b) { return b != 0 && b + 2 <= 0xFFFF; }),
+            "every direct base nonzero with its three registers addressable", input);
+    // Options for another backend are refused, never quietly kept.
+    if (port.backend != PortBackend::Sim) {
+        require(port.sim.chips == defaults.sim.chips &&
+                    port.sim.idleLineHigh == defaults.sim.idleLineHigh &&
+                    port.sim.accessNs == defaults.sim.accessNs,
+                "sim settings untouched for a real port", input);
+    }
+    if (port.backend != PortBackend::Ppdev) {
+        require(port.ppdevDevice == defaults.ppdevDevice, "ppdev devices untouched", input);
+    }
+    if (port.backend != PortBackend::Direct) {
+        require(port.directBase == defaults.directBase, "direct bases untouched", input);
+    }
+}
+
+// The usage names the program as it was started (its file name), or "selvar" when it was
+// started without a name, and lists every option.
+void checkUsage(const std::string& usage, const QStringList& arguments, std::string_view input) {
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("selvar") : QFileInfo(arguments.first()).fileName();
+    require(usage.starts_with("Usage: " + (program + " [options]").toStdString()),
+            "usage line names the program", input);
+    for (const char* name :
+         {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
+          "--sim-access-ns", "--trace", "--quit-after-start"}) {
+        require(usage.find(name) != std::string::npos, "usage lists every option", input);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input = selvar::fuzz::textOf(data, size);
+    const QStringList arguments = argumentsOf(input);
+    const CommandLine result = parseCommandLine(arguments);
+
+    checkUsage(result.usage, arguments, input);
+    switch (result.action) {
+        case Action::Run:
+            require(result.message.empty(), "a run carries no message", input);
+            checkRun(result.options, input);
+            break;
+        case Action::Error: {
+            require(!result.message.empty(), "an error says why", input);
+            // One line, unless it quotes an argument that itself has a line break.
+            const bool argumentBreaksLines =
+                std::any_of(arguments.begin(), arguments.end(),
+                            [](const QString& a) { return a.contains('\n'); });
+            require(argumentBreaksLines || result.message.find('\n') == std::string::npos,
+                    "an error is one line", input);
+            break;
+        }
+        case Action::Help:
+            require(result.message == result.usage, "help is the usage", input);
+            break;
+        case Action::Version:
+            require(result.message == "selvar " SELVAR_VERSION, "version line", input);
+            break;
+        default:
+            require(false, "action is run, error, help or version", input);
+    }
+
+    require(sameResult(parseCommandLine(arguments), result), "parsing is deterministic", input);
+
+    if (result.action == Action::Run) {
+        const QString program = arguments.isEmpty() ? QStringLiteral("selvar") : arguments.first();
+        const CommandLine again = parseCommandLine(canonicalArguments(program, result.options));
+        require(again.action == Action::Run && sameOptions(again.options, result.options),
+                "options written out canonically parse to the same options", input);
+    }
+    return 0;
+}
