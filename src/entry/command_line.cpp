@@ -115,8 +115,10 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
     const auto eq = s.find('=');
     const std::string name = eq == std::string::npos ? s : s.substr(0, eq);
     const std::string where = eq == std::string::npos ? std::string() : s.substr(eq + 1);
-    const QString upper = QString::fromStdString(name).toUpper();
-    const int lpt = upper.size() == 4 && upper.startsWith("LPT") ? upper[3].digitValue() : -1;
+    // Plain ASCII "LPTn" only: other scripts' digits (a superscript one, say) are no LPT name.
+    const bool lptName = name.size() == 4 && (name[0] | 0x20) == 'l' && (name[1] | 0x20) == 'p' &&
+                         (name[2] | 0x20) == 't' && name[3] >= '0' && name[3] <= '9';
+    const int lpt = lptName ? name[3] - '0' : -1;
     if (eq == std::string::npos || lpt < 1 || lpt > 3 || where.empty()) {
         error = "--parport " + s + ": expected LPTn=WHERE with n 1, 2 or 3";
         return false;

@@ -93,6 +93,8 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--parport", "LPT1=/dev/parport0"}, "--parport applies to --port-io ppdev or direct"},
         {{"--port-io", "ppdev", "--parport", "LPT4=/dev/parport3"}, "expected LPTn=WHERE"},
         {{"--port-io", "ppdev", "--parport", "LPT0=/dev/parport0"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT\u00b9=/dev/parport0"}, "expected LPTn=WHERE"},
+        {{"--port-io", "ppdev", "--parport", "LPT\uff11=/dev/parport0"}, "expected LPTn=WHERE"},
         {{"--port-io", "ppdev", "--parport", "LPT1"}, "expected LPTn=WHERE"},
         {{"--port-io", "ppdev", "--parport", "LPT1="}, "expected LPTn=WHERE"},
         {{"--port-io", "ppdev", "--parport", "COM1=/dev/ttyS0"}, "expected LPTn=WHERE"},
