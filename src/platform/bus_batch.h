@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+
+namespace selvar::platform {
+
+class PortIo;
+
+// One frame's bus activity, handed down to the port at once: a sequence of data-register
+// writes and reads and samples of the read-back line. A parallel port performs it access by
+// access, exactly as if the steps had been made one at a time; a USB adapter turns it into
+// one transfer instead of a round trip per access. Values are data-register values in the
+// parallel-port wiring; an adapter maps them onto its pins. Fixed capacity: building and
+// running a batch never allocates.
+class BusBatch {
+  public:
+    static constexpr std::size_t kCapacity = 256;
+    static constexpr std::size_t kMaxSamples = 128;
+
+    enum class Op : std::uint8_t {
+        WriteData,  // write value to the data register
+        ReadData,   // read the data register (a parallel port's latch; the value is not used)
+        Sample,     // sample the read-back line
+        Probe,      // count pulses until the read-back line is high (see probe())
+    };
+    struct Step {
+        Op op;
+        std::uint8_t value;  // WriteData: the value; Probe: the data register between pulses
+        std::uint8_t limit;  // Probe: the most pulses
+    };
+
+    void writeData(std::uint8_t value) { push({Op::WriteData, value, 0}); }
+    void readData() { push({Op::ReadData, 0, 0}); }
+    // The index under which sampled() will report this sample.
+    std::size_t sample() {
+        if (samples_ == kMaxSamples) {
+            throw std::length_error("bus batch: too many samples");
+        }
+        push({Op::Sample, 0, 0});
+        return samples_++;
+    }
+    // For n = 1 to limit: sample the read-back line; when it is high the probe ends with n;
+    // else one clock pulse from `between` (clock high, then back to `between`). A line that
+    // never goes high ends it with limit + 1. A port may clock all the pulses and count
+    // afterwards: the chips keep only the last bits shifted before chip select rises.
+    void probe(std::uint8_t between, std::uint8_t limit) { push({Op::Probe, between, limit}); }
+
+    std::size_t size() const { return size_; }
+    const Step& operator[](std::size_t i) const { return steps_[i]; }
+    const Step* begin() const { return steps_.data(); }
+    const Step* end() const { return steps_.data() + size_; }
+
+    // Results, filled in by whoever runs the batch.
+    void setSampled(std::size_t index, bool high) { sampled_[index] = high; }
+    bool sampled(std::size_t index) const { return sampled_[index]; }
+    void setProbeCount(int n) { probeCount_ = n; }
+    int probeCount() const { return probeCount_; }
+
+    void clear() {
+        size_ = 0;
+        samples_ = 0;
+        sampled_.reset();
+        probeCount_ = 0;
+    }
+
+  private:
+    void push(Step step) {
+        if (size_ == kCapacity) {
+            throw std::length_error("bus batch: too many steps");
+        }
+        steps_[size_++] = step;
+    }
+
+    std::array<Step, kCapacity> steps_{};
+    std::size_t size_ = 0;
+    std::size_t samples_ = 0;
+    std::bitset<kMaxSamples> sampled_;
+    int probeCount_ = 0;
+};
+
+// Runs a batch access by access on a parallel port whose data register is at base: every
+// step is the port access it names (a sample reads the status register at base + 1, the
+// read-back line being the wiring's status bit), in order, and the probe stops at the first
+// high sample. This is the traffic the chips' protocol makes when written one access at a time.
+void runStepwise(PortIo& port, std::uint16_t base, BusBatch& batch);
+
+}  // namespace selvar::platform
