@@ -49,13 +49,13 @@ constexpr int kAccessesPerTransfer = 101;  // 2 reads + 99 writes
 // The chip link on the simulated board behind the guarded port, as the program runs it.
 struct Rig {
     explicit Rig(std::int64_t accessNs) : provider({.chips = 2, .accessNs = accessNs}) {
-        globals.buildBitMasks();
+        masks.buildBitMasks();
         hw.choosePort(chiplink::PortChoice::Lpt1);
     }
     platform::SimPortProvider provider;
     platform::SelectedPort port{provider, [](const std::string&) {}};
-    chiplink::PortGlobals globals;
-    chiplink::modSelvarHw hw{port, globals};
+    chiplink::BitMaskTable masks;
+    chiplink::modSelvarHw hw{port, masks};
 };
 
 void BM_SendGainWords(benchmark::State& state) {
@@ -83,7 +83,7 @@ void BM_PacingAccuracy(benchmark::State& state) {
     constexpr std::int64_t kAccessNs = 1000;
     const auto accesses = state.range(0);
     Rig rig(kAccessNs);
-    const auto base = static_cast<std::uint16_t>(rig.globals.portBase);
+    const auto base = rig.port.base();
     double totalNs = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();

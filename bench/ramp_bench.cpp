@@ -16,12 +16,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "chiplink/mod_selvar_hw.h"
+#include "chiplink/bus_decoder.h"
+#include "entry/program.h"
 #include "panel/ui/frm_main.h"
-#include "panel/ui/panel_link.h"
 #include "platform/sim_board.h"
 #include "ramp/wait_steps.h"
 
@@ -34,72 +36,68 @@ double microsecondsOf(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
-class AccessCounter final : public platform::AccessObserver {
+// Keeps account of what a ramp does at the port, from the accesses alone: frames sent, and the
+// waits (runs of data-register reads outside frames) with the time they took.
+class RampAccount final : public platform::AccessObserver {
   public:
-    long long accesses = 0;
-    void onRead(std::uint16_t, std::uint8_t) override { ++accesses; }
-    void onWrite(std::uint16_t, std::uint8_t) override { ++accesses; }
-};
-
-// The program's wiring: one chip link for both panels, the DUT2 panel's word first. It also
-// keeps account of the waits, so their share of the ramp can be told from the transfers'.
-class MeasuredLink final : public panel::PanelLink {
-  public:
-    explicit MeasuredLink(std::int64_t accessNs) : provider_({.chips = 2, .accessNs = accessNs}) {
-        globals_.buildBitMasks();
-        hw_.choosePort(chiplink::PortChoice::Lpt1);
-    }
-
-    panel::frmMain* dut1 = nullptr;
-    panel::frmMain* dut2 = nullptr;
-
-    // What one ramp did; reset before each.
-    struct Account {
+    struct Totals {
         long long accesses = 0;
         long long waitAccesses = 0;
         long long frames = 0;
         double waitUs = 0;
     };
-    void startAccount() {
-        account_ = {};
-        accessesAtStart_ = counter_.accesses;
-    }
-    Account account() const {
-        Account a = account_;
-        a.accesses = counter_.accesses - accessesAtStart_;
-        return a;
-    }
 
-    void sendGainWords() override {
-        ++account_.frames;
-        hw_.sendGainWords(dut2->gainCodes(), dut1->gainCodes());
+    void start() {
+        totals_ = {};
+        previousWasDataRead_ = false;
     }
-    void readBackGainRegisters() override {
-        const chiplink::ReadBackResult r =
-            hw_.readBackGainRegisters(dut2->gainCodes(), dut1->gainCodes());
-        dut2->showReadBackCodes(r.dut2Right, r.dut2Left);
-        dut1->showReadBackCodes(r.dut1Right, r.dut1Left);
+    Totals totals() const { return totals_; }
+
+    void onPortSelected(std::uint16_t base) override {
+        base_ = base;
+        decoder_.portSelected(base);
     }
-    void waitSteps(int delay, int step) override {
-        const long long before = counter_.accesses;
-        const auto start = Clock::now();
-        modPubShare::waitSteps(port_, port_.base(), delay, step);
-        account_.waitUs += microsecondsOf(Clock::now() - start);
-        account_.waitAccesses += counter_.accesses - before;
+    void onRead(std::uint16_t address, std::uint8_t value) override {
+        ++totals_.accesses;
+        count(decoder_.read(address, value));
+        const auto now = Clock::now();
+        const bool dataRead = address == base_;
+        if (dataRead && previousWasDataRead_) {
+            // The second read of a run and every later one belong to a wait.
+            lastIntervalUs_ = microsecondsOf(now - previous_);
+            totals_.waitUs += lastIntervalUs_;
+            totals_.waitAccesses += runLength_ == 1 ? 2 : 1;
+            ++runLength_;
+        } else {
+            runLength_ = 1;
+        }
+        previousWasDataRead_ = dataRead;
+        previous_ = now;
     }
-    void setZcdPin() override { hw_.setZcdPin(); }
-    void clearZcdPin() override { hw_.clearZcdPin(); }
-    void clearMutePin() override { hw_.clearMutePin(); }
-    void setMutePin() override { hw_.setMutePin(); }
+    void onWrite(std::uint16_t address, std::uint8_t value) override {
+        ++totals_.accesses;
+        count(decoder_.write(address, value));
+        if (previousWasDataRead_ && runLength_ > 1) {
+            // That last read began the next frame (a read, then writes): it was no wait.
+            totals_.waitAccesses -= 1;
+            totals_.waitUs -= lastIntervalUs_;
+        }
+        previousWasDataRead_ = false;
+        runLength_ = 0;
+    }
 
   private:
-    platform::SimPortProvider provider_;
-    AccessCounter counter_;
-    platform::SelectedPort port_{provider_, [](const std::string&) {}, &counter_};
-    chiplink::PortGlobals globals_;
-    chiplink::modSelvarHw hw_{port_, globals_};
-    Account account_;
-    long long accessesAtStart_ = 0;
+    void count(const std::optional<chiplink::BusEvent>& e) {
+        totals_.frames += e && e->kind == chiplink::BusEvent::Kind::Gain;
+    }
+
+    chiplink::BusDecoder decoder_;
+    std::uint16_t base_ = 0;
+    Totals totals_;
+    bool previousWasDataRead_ = false;
+    long long runLength_ = 0;
+    double lastIntervalUs_ = 0;
+    Clock::time_point previous_;
 };
 
 // Counts the paint events a widget receives: the ramp repaints the gain frame between moves.
@@ -138,13 +136,16 @@ void reportSpread(benchmark::State& state, const std::string& name, std::vector<
 // an error, which a goal check must be free to do.
 void BM_RampDownLeft(benchmark::State& state) {
     const std::int64_t accessNs = state.range(0);
-    MeasuredLink link(accessNs);
-    panel::frmMain dut1(link);
-    panel::frmMain dut2(link);
-    link.dut1 = &dut1;
-    link.dut2 = &dut2;
+    entry::Program program(std::make_unique<platform::SimPortProvider>(
+                               platform::SimBoardConfig{.chips = 2, .accessNs = accessNs}),
+                           [](const std::string&) {});
+    RampAccount account;
+    platform::ObserverAttachment attachment(program.observers(), account);
+    program.glbl().buildBitMasks();
+    program.hw().choosePort(chiplink::PortChoice::Lpt1);
+    panel::frmMain& dut1 = program.frmDUT1();
+    program.frmDUT2().setMaxAtten();
     dut1.setMaxAtten();
-    dut2.setMaxAtten();
     dut1.show();
     // The operator sees the panel before clicking: let it be exposed, so repaints really paint.
     QCoreApplication::processEvents();
@@ -158,7 +159,7 @@ void BM_RampDownLeft(benchmark::State& state) {
     auto& btnDown = control<QPushButton>(dut1, "btnDown");
     control<QRadioButton>(dut1, "optLt0").setChecked(true);
 
-    MeasuredLink::Account a;
+    RampAccount::Totals a;
     std::vector<double> rampUs, waitUs, waitDeviationPct;
     long long paints = 0;
     std::string error;
@@ -168,13 +169,13 @@ void BM_RampDownLeft(benchmark::State& state) {
             state.SkipWithError("unity gain did not put Left at code 192");
             return;
         }
-        link.startAccount();
+        account.start();
         const long long paintsBefore = paintCounter.paints;
         const auto start = Clock::now();
         btnDown.click();
         rampUs.push_back(microsecondsOf(Clock::now() - start));
         state.SetIterationTime(rampUs.back() / 1e6);
-        a = link.account();
+        a = account.totals();
         paints = paintCounter.paints - paintsBefore;
 
         const double expectedWaitUs = static_cast<double>(a.waitAccesses * accessNs) / 1000.0;

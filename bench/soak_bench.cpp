@@ -44,30 +44,12 @@ long long bytesWritten() {
     return procFigure("/proc/self/io", "wchar:");
 }
 
-// The program sees one observer; this one hands every access to both traces.
-class TeeObserver final : public platform::AccessObserver {
+// Counts the accesses the traces saw.
+class AccessCounter final : public platform::AccessObserver {
   public:
-    TeeObserver(platform::AccessObserver& first, platform::AccessObserver& second)
-        : first_(first), second_(second) {}
     long long accesses = 0;
-    void onPortSelected(std::uint16_t base) override {
-        first_.onPortSelected(base);
-        second_.onPortSelected(base);
-    }
-    void onRead(std::uint16_t address, std::uint8_t value) override {
-        ++accesses;
-        first_.onRead(address, value);
-        second_.onRead(address, value);
-    }
-    void onWrite(std::uint16_t address, std::uint8_t value) override {
-        ++accesses;
-        first_.onWrite(address, value);
-        second_.onWrite(address, value);
-    }
-
-  private:
-    platform::AccessObserver& first_;
-    platform::AccessObserver& second_;
+    void onRead(std::uint16_t, std::uint8_t) override { ++accesses; }
+    void onWrite(std::uint16_t, std::uint8_t) override { ++accesses; }
 };
 
 // A private directory whose waveform file name ends in ".vcd" but leads to /dev/null: the
@@ -115,13 +97,15 @@ void BM_TracedSoak(benchmark::State& state) {
         state.SkipWithError(("cannot open the traces: " + error).c_str());
         return;
     }
-    TeeObserver tee(*log, *vcd);
+    AccessCounter counter;
     platform::SimPortProvider provider({.chips = 2, .accessNs = 0});
-    platform::SelectedPort port(
-        provider, [](const std::string&) {}, &tee);
-    chiplink::PortGlobals globals;
-    globals.buildBitMasks();
-    chiplink::modSelvarHw hw(port, globals);
+    platform::SelectedPort port(provider, [](const std::string&) {});
+    port.observers().attach(*log);
+    port.observers().attach(*vcd);
+    port.observers().attach(counter);
+    chiplink::BitMaskTable masks;
+    masks.buildBitMasks();
+    chiplink::modSelvarHw hw(port, masks);
     hw.choosePort(chiplink::PortChoice::Lpt1);
 
     const long long writtenBefore = bytesWritten();
@@ -135,7 +119,7 @@ void BM_TracedSoak(benchmark::State& state) {
             hw.sendGainWords(dut2, dut1);
             if (i % kTransfersPerReadBack == 0) {
                 // The chips hand back the words of the last transfer.
-                const chiplink::ReadBackResult r = hw.readBackGainRegisters(dut2, dut1);
+                const chiplink::ReadBack r = hw.readBackGainRegisters(dut2, dut1);
                 readBacksAgree = readBacksAgree && r.chainLength == 32 &&
                                  r.bytes[0] == dut2.right && r.bytes[1] == dut2.left &&
                                  r.bytes[2] == dut1.right && r.bytes[3] == dut1.left;
@@ -147,6 +131,8 @@ void BM_TracedSoak(benchmark::State& state) {
         }
     }
     const long long endKib = residentKib();
+    port.observers().detach(*log);
+    port.observers().detach(*vcd);
     log.reset();  // flushes the last buffered lines; no access follows
     vcd.reset();
     const long long traceMib = (bytesWritten() - writtenBefore) >> 20;
@@ -154,9 +140,9 @@ void BM_TracedSoak(benchmark::State& state) {
 
     state.counters["transfers"] = static_cast<double>(kTransfers);
     state.counters["read_backs"] = static_cast<double>(readBacks);
-    state.counters["accesses"] = static_cast<double>(tee.accesses);
+    state.counters["accesses"] = static_cast<double>(counter.accesses);
     state.counters["per_access"] =
-        benchmark::Counter(static_cast<double>(tee.accesses),
+        benchmark::Counter(static_cast<double>(counter.accesses),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["trace_mib"] = static_cast<double>(traceMib);
     state.counters["rss_warm_kib"] = static_cast<double>(warmKib);

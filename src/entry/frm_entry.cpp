@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <array>
 
+#include "chiplink/mod_selvar_hw.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/placement.h"
 #include "panel/ui/frm_main.h"
+#include "panel/ui/panel_link.h"
 #include "platform/toolkit/toolkit.h"
 
 namespace selvar::entry {
@@ -28,7 +30,8 @@ constexpr int kFontPoints = 8;
 
 }  // namespace
 
-frmEntry::frmEntry(modGlblData& glbl) : glbl_(glbl), dpi_(screen()->logicalDotsPerInch()) {
+frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link)
+    : glbl_(glbl), hw_(hw), link_(link), dpi_(screen()->logicalDotsPerInch()) {
     setObjectName("frmEntry");
     buildControls();
     connectHandlers();
@@ -111,7 +114,7 @@ void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTw
 // the window manager tells it only once the window is mapped, so there the panels land one
 // frame width closer than the outer size would put them; bare Xvfb has no frame at all.
 void frmEntry::Form_Initialize() {
-    glbl_.portGlobals().buildBitMasks();
+    glbl_.buildBitMasks();
     setWindowTitle("Orvane Selvar [Main]");
 
     const QSize screenSize = screen()->size();
@@ -145,7 +148,7 @@ void frmEntry::closeEvent(QCloseEvent* event) {
 }
 
 void frmEntry::choosePort(chiplink::PortChoice choice) {
-    glbl_.hw().choosePort(choice);
+    hw_.choosePort(choice);
     resetPanels();
 }
 
@@ -188,18 +191,24 @@ void frmEntry::btnResetAll_Click() {
 }
 
 // Single topology, both panels to their initial state (the far panel first) and both chips to
-// maximum attenuation, then two read-backs. The selected port is left as it is.
+// maximum attenuation, then two read-backs. The selected port is left as it is. Mute is
+// released only once both panels' attenuation has gone out: releasing it after the first
+// panel would let the other chip play at its old gain, up to +31.5 dB, until its own
+// attenuation arrived.
 void frmEntry::resetPanels() {
     opt1DUT_->setChecked(true);
-    resetPanel(glbl_.frmDUT2());
-    resetPanel(glbl_.frmDUT1());
-    glbl_.readBackGainRegisters();
-    glbl_.readBackGainRegisters();
+    resetPanelUnderMute(glbl_.frmDUT2());
+    resetPanelUnderMute(glbl_.frmDUT1());
+    platform::setCheckValue(glbl_.frmDUT2().chkMute(), 0);
+    platform::setCheckValue(glbl_.frmDUT1().chkMute(), 0);
+    link_.readBackGainRegisters();
+    link_.readBackGainRegisters();
 }
 
-void frmEntry::resetPanel(panel::frmMain& p) {
-    // Mute brackets the gain change, so the attenuation lands while the outputs are muted
-    // (unless the operator had muted already, in which case the box's handler does not run).
+// Everything of a panel's reset but the release of mute.
+void frmEntry::resetPanelUnderMute(panel::frmMain& p) {
+    // Mute goes on before the gain changes (unless the operator had muted already, in which
+    // case the box's handler does not run).
     platform::setCheckValue(p.chkMute(), 1);
     p.txtTop().setText("0");
     p.txtBottom().setText("-30");
@@ -210,7 +219,6 @@ void frmEntry::resetPanel(panel::frmMain& p) {
     platform::setCheckValue(p.chkZCD(), 1);
     platform::setCheckValue(p.chkZCD(), 0);
     p.setMaxAtten();
-    platform::setCheckValue(p.chkMute(), 0);
 }
 
 }  // namespace selvar::entry

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "chiplink/port_globals.h"
+#include "chiplink/port_choice.h"
 
 class QGroupBox;
 class QPushButton;
@@ -10,6 +10,11 @@ class QRadioButton;
 
 namespace selvar::panel {
 class frmMain;
+class PanelLink;
+}  // namespace selvar::panel
+
+namespace selvar::chiplink {
+class modSelvarHw;
 }
 
 namespace selvar::entry {
@@ -22,7 +27,7 @@ class modGlblData;
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
-    explicit frmEntry(modGlblData& glbl);
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link);
     ~frmEntry() override;
 
   protected:
@@ -43,7 +48,7 @@ class frmEntry : public QWidget {
     void btnDUT2_Click();
     void btnResetAll_Click();
     void resetPanels();
-    void resetPanel(panel::frmMain& panel);
+    void resetPanelUnderMute(panel::frmMain& panel);
 
     struct TwipsRect {
         int left, top, width, height;
@@ -55,6 +60,8 @@ class frmEntry : public QWidget {
     void placeWindow(QWidget& window, long long leftTwips, long long topTwips) const;
 
     modGlblData& glbl_;
+    chiplink::modSelvarHw& hw_;
+    panel::PanelLink& link_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;

@@ -1,6 +1,3 @@
-#include <QApplication>
-#include <QMessageBox>
-#include <QString>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -8,7 +5,8 @@
 
 #include "entry/command_line.h"
 #include "entry/frm_entry.h"
-#include "entry/mod_glbl_data.h"
+#include "entry/guarded_application.h"
+#include "entry/program.h"
 #include "entry/termination_signals.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -16,16 +14,6 @@
 namespace {
 
 using selvar::entry::CommandLine;
-
-// A port that cannot be opened is said once on standard error and once in a message box; the
-// program carries on with that port absent. The box waits until the running handler (start-up
-// or a port selection) has finished, so no event is handled in the middle of a reset.
-void reportPortFailure(const std::string& message) {
-    std::fprintf(stderr, "selvar: %s\n", message.c_str());
-    const QString text = QString::fromStdString(message);
-    QTimer::singleShot(
-        0, qApp, [text] { QMessageBox::warning(nullptr, QStringLiteral("Selvar Control"), text); });
-}
 
 }  // namespace
 
@@ -66,15 +54,17 @@ int main(int argc, char** argv) {
         }
     }
 
-    QApplication app(argc, argv);
+    selvar::entry::GuardedApplication app(argc, argv, selvar::entry::reportProblem);
     QApplication::setApplicationName("selvar");
     QApplication::setApplicationVersion(SELVAR_VERSION);
 
-    // The program's state outlives the entry window and goes last, so the trace is complete
-    // when main returns.
-    selvar::entry::modGlblData glbl(selvar::platform::makePortProvider(options.port),
-                                    reportPortFailure, std::move(trace));
-    selvar::entry::frmEntry entry(glbl);
+    // A port that cannot be opened is said once and the program carries on with it absent.
+    selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
+                                   selvar::entry::reportProblem);
+    if (trace) {
+        program.keepObserver(std::move(trace));
+    }
+    selvar::entry::frmEntry& entry = program.start();
     // Ctrl+C or a logout closes the entry window as the operator would.
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     entry.show();

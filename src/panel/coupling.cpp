@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 namespace selvar::panel {
 namespace {
 
-using platform::add16;
-using platform::mul16;
-using platform::sub16;
+using gain::add16;
+using gain::mul16;
+using gain::sub16;
 
 constexpr int kMinCode = 0;
 constexpr int kMaxCode = 255;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "platform/wiring.h"
+
 namespace selvar::platform {
 
 class PortIo;
@@ -86,6 +88,40 @@ class BusBatch {
 // step is the port access it names (a sample reads the status register at base + 1, the
 // read-back line being the wiring's status bit), in order, and the probe stops at the first
 // high sample. This is the traffic the chips' protocol makes when written one access at a time.
+// A template so that a final port class gets its accesses inlined.
+template <class Port>
+void runSteps(Port& port, std::uint16_t base, BusBatch& batch) {
+    constexpr ParallelWiring w = kParallelWiring;
+    const auto status = static_cast<std::uint16_t>(base + 1);
+    std::size_t sample = 0;
+    for (const BusBatch::Step& step : batch) {
+        switch (step.op) {
+            case BusBatch::Op::WriteData:
+                port.write(base, step.value);
+                break;
+            case BusBatch::Op::ReadData:
+                port.read(base);
+                break;
+            case BusBatch::Op::Sample:
+                batch.setSampled(sample++, w.readBackLevel(port.read(status)));
+                break;
+            case BusBatch::Op::Probe: {
+                const auto high = static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock));
+                int n = 1;
+                for (; n <= step.limit; ++n) {
+                    if (w.readBackLevel(port.read(status))) {
+                        break;
+                    }
+                    port.write(base, high);
+                    port.write(base, step.value);
+                }
+                batch.setProbeCount(n);
+                break;
+            }
+        }
+    }
+}
+
 void runStepwise(PortIo& port, std::uint16_t base, BusBatch& batch);
 
 }  // namespace selvar::platform

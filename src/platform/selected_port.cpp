@@ -1,6 +1,7 @@
 #include "platform/selected_port.h"
 
 #include "platform/port_register.h"
+#include "platform/wiring.h"
 
 namespace selvar::platform {
 
@@ -18,72 +19,89 @@ PortIo& absentPort() {
     return port;
 }
 
-// Passes each access on to the port behind it and reports it once performed.
-class TracingPort final : public PortIo {
-  public:
-    TracingPort(AccessObserver& observer, PortIo& port) : observer_(observer), port_(port) {}
-    std::uint8_t read(std::uint16_t address) override {
-        const std::uint8_t value = port_.read(address);
-        observer_.onRead(address, value);
-        return value;
-    }
-    void write(std::uint16_t address, std::uint8_t value) override {
-        port_.write(address, value);
-        observer_.onWrite(address, value);
-    }
-
-  private:
-    AccessObserver& observer_;
-    PortIo& port_;
-};
-
 }  // namespace
 
 SelectedPort::SelectedPort(PortProvider& provider, FailureReporter reportFailure,
                            AccessObserver* observer)
-    : provider_(provider),
-      reportFailure_(std::move(reportFailure)),
-      observer_(observer),
-      io_(&absentPort()) {
-    connect();
+    : provider_(provider), reportFailure_(std::move(reportFailure)), io_(&absentPort()) {
+    if (observer) {
+        observers_.attach(*observer);
+    }
 }
 
 SelectedPort::~SelectedPort() = default;
 
 void SelectedPort::select(int lpt, std::uint16_t base) {
+    io_ = &absentPort();
     backend_.reset();  // release the previous port before claiming another
-    connect();
     base_ = base;
     guardBase_ = base;
-    if (observer_) {
-        observer_->onPortSelected(base);
-    }
+    observers_.portSelected(base);
     PortProvider::Opened opened = provider_.open(lpt, base);
     backend_ = std::move(opened.io);
-    connect();
-    if (!backend_ && reportFailure_) {
+    if (backend_) {
+        io_ = backend_.get();
+    } else if (reportFailure_) {
         reportFailure_(opened.error);
     }
 }
 
-// Accesses go to the backend, or to the empty port when there is none, through the tracer
-// when someone observes them; without an observer nothing sits in between.
-void SelectedPort::connect() {
-    PortIo& port = backend_ ? *backend_ : absentPort();
-    if (observer_) {
-        tracer_ = std::make_unique<TracingPort>(*observer_, port);
-        io_ = tracer_.get();
-    } else {
-        io_ = &port;
+void SelectedPort::run(BusBatch& batch) {
+    run(base_, batch);
+}
+
+void SelectedPort::run(std::uint16_t base, BusBatch& batch) {
+    guard(base);
+    guard(static_cast<std::uint16_t>(base + 1));
+    if (!io_->runsBatches()) {
+        runSteps(*this, base, batch);
+        return;
+    }
+    io_->run(base, batch);
+    if (!observers_.empty()) {
+        replay(batch);
     }
 }
 
-bool SelectedPort::present() const {
-    return backend_ != nullptr;
-}
-
-std::uint16_t SelectedPort::base() const {
-    return base_;
+// The accesses a parallel port would have made for the batch, with the levels the backend
+// sampled, so that traces and the bus monitor read the same whatever carries the bus.
+void SelectedPort::replay(const BusBatch& batch) {
+    constexpr ParallelWiring w = kParallelWiring;
+    const auto status = static_cast<std::uint16_t>(base_ + 1);
+    std::uint8_t latch = 0;
+    bool latchKnown = false;
+    std::size_t sample = 0;
+    for (const BusBatch::Step& step : batch) {
+        switch (step.op) {
+            case BusBatch::Op::WriteData:
+                latch = step.value;
+                latchKnown = true;
+                observers_.write(base_, latch);
+                break;
+            case BusBatch::Op::ReadData:
+                if (!latchKnown) {
+                    latch = io_->read(base_);  // an adapter's latch: no bus traffic
+                    latchKnown = true;
+                }
+                observers_.read(base_, latch);
+                break;
+            case BusBatch::Op::Sample:
+                observers_.read(status, w.statusFor(batch.sampled(sample++)));
+                break;
+            case BusBatch::Op::Probe:
+                for (int n = 1; n <= step.limit; ++n) {
+                    const bool high = n == batch.probeCount();
+                    observers_.read(status, w.statusFor(high));
+                    if (high) {
+                        break;
+                    }
+                    observers_.write(base_,
+                                     static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock)));
+                    observers_.write(base_, step.value);
+                }
+                break;
+        }
+    }
 }
 
 void SelectedPort::refuse(std::uint16_t address) const {

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/access_observer.h"
+#include "platform/bus_batch.h"
 #include "platform/port_io.h"
 
 namespace selvar::platform {
@@ -29,41 +31,51 @@ class PortProvider {
     virtual Opened open(int lpt, std::uint16_t base) = 0;
 };
 
-// Receives every access that was performed (for the access log and the waveform).
-class AccessObserver {
-  public:
-    virtual ~AccessObserver() = default;
-    // A port was selected: later accesses address base, base + 1 and base + 2.
-    virtual void onPortSelected(std::uint16_t /*base*/) {}
-    virtual void onRead(std::uint16_t address, std::uint8_t value) = 0;
-    virtual void onWrite(std::uint16_t address, std::uint8_t value) = 0;
-};
-
-// The port the program talks to: the backend of the selected LPT behind the address guard.
-// Before any selection, and after a failed open, the port is absent: writes are dropped and
-// reads return 0xFF, as on a PC whose port is empty.
+// The port the program talks to: the backend of the selected LPT behind the address guard,
+// with the observers that see every access performed. Before any selection, and after a
+// failed open, the port is absent: writes are dropped and reads return 0xFF, as on a PC whose
+// port is empty. The selected base is the one record of where the port is.
 class SelectedPort final : public PortIo {
   public:
     using FailureReporter = std::function<void(const std::string& message)>;
 
+    // observer (may be null) is attached from the start, for callers that watch one port for
+    // its whole life.
     SelectedPort(PortProvider& provider, FailureReporter reportFailure,
                  AccessObserver* observer = nullptr);
     ~SelectedPort() override;
+    SelectedPort(const SelectedPort&) = delete;
+    SelectedPort& operator=(const SelectedPort&) = delete;
 
     // Closes the previous backend and opens the one for lpt at base.
     void select(int lpt, std::uint16_t base);
-    bool present() const;
-    std::uint16_t base() const;
+    bool present() const { return backend_ != nullptr; }
+    // The selected port's data register; 0 before any selection.
+    std::uint16_t base() const { return base_; }
+    AccessObservers& observers() { return observers_; }
 
     // Inline: the chip link makes a hundred of these per transfer.
     std::uint8_t read(std::uint16_t address) override {
         guard(address);
-        return io_->read(address);
+        const std::uint8_t value = io_->read(address);
+        if (!observers_.empty()) {
+            observers_.read(address, value);
+        }
+        return value;
     }
     void write(std::uint16_t address, std::uint8_t value) override {
         guard(address);
         io_->write(address, value);
+        if (!observers_.empty()) {
+            observers_.write(address, value);
+        }
     }
+
+    // A frame at the selected port: access by access through the guard and the observers,
+    // or handed whole to a backend that runs batches, the observers then hearing the accesses
+    // a parallel port would have made for it.
+    void run(BusBatch& batch);
+    void run(std::uint16_t base, BusBatch& batch) override;
 
   private:
     // Before any selection no 16-bit address is within two of this.
@@ -75,14 +87,13 @@ class SelectedPort final : public PortIo {
         }
     }
     [[noreturn]] void refuse(std::uint16_t address) const;
-    void connect();
+    void replay(const BusBatch& batch);
 
     PortProvider& provider_;
     FailureReporter reportFailure_;
-    AccessObserver* observer_;
+    AccessObservers observers_;
     std::unique_ptr<PortIo> backend_;
-    std::unique_ptr<PortIo> tracer_;  // reports accesses to observer_, then passes them on
-    PortIo* io_;                      // tracer_, else backend_, else the empty port
+    PortIo* io_;  // backend_, else the empty port
     std::uint32_t guardBase_ = kNothingSelected;
     std::uint16_t base_ = 0;
 };

@@ -3,19 +3,19 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/wiring.h"
+
 namespace selvar::platform {
 
 namespace {
 
 // Data-register lines as the chips are wired to them.
-constexpr std::uint8_t kZcd = 1u << 0;
-constexpr std::uint8_t kChipSelect = 1u << 1;
-constexpr std::uint8_t kSerialData = 1u << 2;
-constexpr std::uint8_t kClock = 1u << 3;
-constexpr std::uint8_t kMute = 1u << 4;
-// Status bit 7 reads the read-back line inverted; the other status inputs are pulled up.
-constexpr std::uint8_t kReadBackInverted = 1u << 7;
-constexpr std::uint8_t kStatusPullUps = 0x7F;
+constexpr ParallelWiring kWiring = kParallelWiring;
+constexpr std::uint8_t kZcd = kWiring.mask(Signal::Zcd);
+constexpr std::uint8_t kChipSelect = kWiring.mask(Signal::ChipSelect);
+constexpr std::uint8_t kSerialData = kWiring.mask(Signal::Data);
+constexpr std::uint8_t kClock = kWiring.mask(Signal::Clock);
+constexpr std::uint8_t kMute = kWiring.mask(Signal::Mute);
 
 constexpr int kData = 0;
 constexpr int kStatus = 1;
@@ -67,7 +67,7 @@ std::uint8_t SimBoard::readRegister(int offset) {
         case kData:
             return data_;
         case kStatus:
-            return readBackLine() ? kStatusPullUps : (kStatusPullUps | kReadBackInverted);
+            return kWiring.statusFor(readBackLine());  // the other inputs are pulled up
         case kControl:
             return control_;
         default:

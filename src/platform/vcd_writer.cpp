@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "platform/wiring.h"
+
 namespace selvar::platform {
 
 namespace {
@@ -11,17 +13,7 @@ namespace {
 constexpr const char* kWireNames[] = {"cs", "clk", "mosi", "miso", "mute", "zcd"};
 constexpr char kWireIds[] = {'A', 'B', 'C', 'D', 'E', 'F'};
 
-// Data-register bits of the lines and the read-back bit of the status register.
-constexpr int kZcdBit = 0;
-constexpr int kCsBit = 1;
-constexpr int kMosiBit = 2;
-constexpr int kClkBit = 3;
-constexpr int kMuteBit = 4;
-constexpr int kMisoBit = 7;
-
-bool bit(std::uint8_t value, int n) {
-    return ((value >> n) & 1) != 0;
-}
+constexpr ParallelWiring kWiring = kParallelWiring;
 
 }  // namespace
 
@@ -115,11 +107,11 @@ void VcdWriter::setWire(Wire wire, bool level, std::uint64_t time) {
 }
 
 void VcdWriter::setDataLines(std::uint8_t value, std::uint64_t time) {
-    setWire(kCs, bit(value, kCsBit), time);
-    setWire(kClk, bit(value, kClkBit), time);
-    setWire(kMosi, bit(value, kMosiBit), time);
-    setWire(kMute, bit(value, kMuteBit), time);
-    setWire(kZcd, bit(value, kZcdBit), time);
+    setWire(kCs, kWiring.level(value, Signal::ChipSelect), time);
+    setWire(kClk, kWiring.level(value, Signal::Clock), time);
+    setWire(kMosi, kWiring.level(value, Signal::Data), time);
+    setWire(kMute, kWiring.level(value, Signal::Mute), time);
+    setWire(kZcd, kWiring.level(value, Signal::Zcd), time);
 }
 
 void VcdWriter::onRead(std::uint16_t address, std::uint8_t value) {
@@ -127,7 +119,7 @@ void VcdWriter::onRead(std::uint16_t address, std::uint8_t value) {
     if (address == base_) {
         setDataLines(value, t);  // a data read shows the levels the port really drives
     } else if (address == base_ + 1) {
-        setWire(kMiso, !bit(value, kMisoBit), t);  // the read-back line is inverted
+        setWire(kMiso, kWiring.readBackLevel(value), t);
     }
 }
 

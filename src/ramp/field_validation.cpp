@@ -5,7 +5,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "panel/mod_pub_share.h"
+#include "gain/mod_pub_share.h"
 
 namespace selvar::ramp {
 namespace {

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "panel/mod_pub_share.h"
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
+#include "gain/mod_pub_share.h"
 #include "ramp/field_validation.h"
 
 namespace selvar::ramp {
@@ -54,7 +54,7 @@ int rampPositionOf(RampScale scale, int sliderValue) {
 }
 
 int sliderValueAt(RampScale scale, int position) {
-    return scale == RampScale::Gang ? platform::mul16(2, position) : position;
+    return scale == RampScale::Gang ? gain::mul16(2, position) : position;
 }
 
 std::optional<int> nextRampPosition(int current, int stop, int step, bool up) {
@@ -66,12 +66,12 @@ std::optional<int> nextRampPosition(int current, int stop, int step, bool up) {
         if (current >= stop) {
             return std::nullopt;
         }
-        return current < platform::sub16(stop, step) ? platform::add16(current, step) : stop;
+        return current < gain::sub16(stop, step) ? gain::add16(current, step) : stop;
     }
     if (current <= stop) {
         return std::nullopt;
     }
-    return current > platform::add16(stop, step) ? platform::sub16(current, step) : stop;
+    return current > gain::add16(stop, step) ? gain::sub16(current, step) : stop;
 }
 
 }  // namespace selvar::ramp

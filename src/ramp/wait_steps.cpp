@@ -1,11 +1,11 @@
 #include "ramp/wait_steps.h"
 
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 namespace selvar::modPubShare {
 
 void waitSteps(platform::PortIo& io, std::uint16_t portBase, int delay, int step) {
-    const int units = platform::mul16(delay, step);
+    const int units = gain::mul16(delay, step);
     if (units < 1) {
         return;
     }

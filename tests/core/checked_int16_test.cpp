@@ -1,8 +1,8 @@
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 #include <gtest/gtest.h>
 
-namespace selvar::platform {
+namespace selvar::gain {
 namespace {
 
 TEST(CheckedInt16, KeepsValuesInRangeAndRefusesOverflow) {
@@ -27,4 +27,4 @@ TEST(CheckedInt16, KeepsValuesInRangeAndRefusesOverflow) {
 }
 
 }  // namespace
-}  // namespace selvar::platform
+}  // namespace selvar::gain

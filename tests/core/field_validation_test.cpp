@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/mod_pub_share.h"
+#include "gain/mod_pub_share.h"
 
 namespace selvar::ramp {
 namespace {

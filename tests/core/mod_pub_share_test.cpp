@@ -1,4 +1,4 @@
-#include "panel/mod_pub_share.h"
+#include "gain/mod_pub_share.h"
 
 #include <gtest/gtest.h>
 

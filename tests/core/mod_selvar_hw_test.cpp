@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "access_recorder.h"
+#include "panel/read_back_labels.h"
 #include "platform/sim_board.h"
-#include "port_traffic.h"
 
 namespace selvar::chiplink {
 namespace {
@@ -20,9 +21,7 @@ constexpr std::uint8_t kZcd = 0x01, kCs = 0x02, kData = 0x04, kClk = 0x08, kMute
 
 // The chip link on the simulated board, through the guarded port, unpaced.
 struct Rig {
-    explicit Rig(SimBoardConfig config = {}) : provider(unpaced(config)) {
-        globals.buildBitMasks();
-    }
+    explicit Rig(SimBoardConfig config = {}) : provider(unpaced(config)) { masks.buildBitMasks(); }
     static SimBoardConfig unpaced(SimBoardConfig config) {
         config.accessNs = 0;
         return config;
@@ -30,62 +29,44 @@ struct Rig {
     platform::SimBoard& board() { return provider.board(); }
     // Puts the data register at a known level, then forgets that access.
     void setData(std::uint8_t value) {
-        port.write(static_cast<std::uint16_t>(globals.portBase), value);
+        port.write(port.base(), value);
         traffic.accesses.clear();
     }
 
     platform::SimPortProvider provider;
-    testing::TrafficRecorder traffic;
+    testing::AccessRecorder traffic;
     std::vector<std::string> failures;
     platform::SelectedPort port{provider, [this](const std::string& m) { failures.push_back(m); },
                                 &traffic};
-    PortGlobals globals;
-    modSelvarHw hw{port, globals};
+    BitMaskTable masks;
+    modSelvarHw hw{port, masks};
 };
 
-// The serial bus as the chips saw it in a stretch of traffic on the data register at base.
+// The serial bus as the chips saw it in a stretch of traffic on the port at base.
 struct Bus {
-    std::vector<bool> bitsAtRisingClock;
-    int chipSelectFalls = 0;
-    int chipSelectRises = 0;
-    int dataReads = 0;
-    int statusReads = 0;
-    int writes = 0;
+    std::vector<chiplink::BusEvent> frames;
+    long dataReads = 0;
+    long statusReads = 0;
+    long writes = 0;
 };
 
-Bus decode(const std::vector<Access>& accesses, std::uint16_t base, std::uint8_t before) {
+Bus decode(const testing::AccessRecorder& traffic, std::uint16_t base) {
     Bus bus;
-    std::uint8_t level = before;
-    for (const Access& a : accesses) {
-        if (a.kind == 'R') {
-            bus.dataReads += a.address == base;
-            bus.statusReads += a.address == base + 1;
-            continue;
+    for (const chiplink::BusEvent& e : testing::decodeBus(traffic.accesses, base)) {
+        if (e.kind != chiplink::BusEvent::Kind::Pin) {
+            bus.frames.push_back(e);
         }
-        ++bus.writes;
-        const auto rising = static_cast<std::uint8_t>(a.value & ~level);
-        const auto falling = static_cast<std::uint8_t>(level & ~a.value);
-        if (rising & kClk) {
-            bus.bitsAtRisingClock.push_back(a.value & kData);
-        }
-        bus.chipSelectFalls += (falling & kCs) != 0;
-        bus.chipSelectRises += (rising & kCs) != 0;
-        level = a.value;
     }
+    bus.dataReads = traffic.count('R', base);
+    bus.statusReads = traffic.count('R', static_cast<std::uint16_t>(base + 1));
+    bus.writes = traffic.count('W', base);
     return bus;
 }
 
-std::vector<bool> bitsOf(std::uint16_t word) {
-    std::vector<bool> bits;
-    for (int i = 15; i >= 0; --i) {
-        bits.push_back((word >> i) & 1);
-    }
-    return bits;
-}
-
 // The four code labels in the order they are written.
-std::vector<std::string> labels(const ReadBackResult& r) {
-    return {r.dut2Right, r.dut2Left, r.dut1Right, r.dut1Left};
+std::vector<std::string> labels(const ReadBack& r) {
+    const panel::ReadBackLabels l = panel::readBackLabels(r);
+    return {l.dut2Right, l.dut2Left, l.dut1Right, l.dut1Left};
 }
 
 const PortChoice kChoices[] = {PortChoice::Lpt1, PortChoice::Lpt2, PortChoice::Lpt3};
@@ -110,7 +91,7 @@ TEST(ModSelvarHwPins, EachPinOperationChangesOnlyItsBitOnEveryPort) {
                 rig.hw.choosePort(choice);
                 rig.setData(before);
                 c.op(rig.hw);
-                const auto base = static_cast<std::uint16_t>(rig.globals.portBase);
+                const auto base = rig.port.base();
                 const auto after =
                     static_cast<std::uint8_t>(c.set ? before | c.bit : before & ~c.bit);
                 const std::vector<Access> expected{{'R', base, before}, {'W', base, after}};
@@ -146,9 +127,9 @@ TEST(ModSelvarHwPorts, ChoosingAPortZeroesStatusThenControlAndKeepsEveryAccessTh
                                          {'W', static_cast<std::uint16_t>(c.base + 2), 0}};
         EXPECT_EQ(rig.traffic.accesses, zeroes);
         EXPECT_EQ(rig.board().controlRegister(), 0);
-        EXPECT_EQ(rig.globals.portBase, c.base);
-        EXPECT_EQ(rig.globals.portStatus, c.base + 1);
-        EXPECT_EQ(rig.globals.portControl, c.base + 2);
+        EXPECT_EQ(rig.hw.portBase(), c.base);
+        EXPECT_EQ(rig.hw.portStatus(), c.base + 1);
+        EXPECT_EQ(rig.hw.portControl(), c.base + 2);
 
         rig.hw.clearMutePin();
         rig.hw.setZcdPin();
@@ -172,21 +153,19 @@ TEST(ModSelvarHwTransfer, TheFrameOfTheExample) {
         rig.hw.sendGainWords({.left = 255, .right = 1}, {.left = 0, .right = 192});
 
         const auto& traffic = rig.traffic.accesses;
-        const Bus bus = decode(traffic, 0x378, rest);
+        const Bus bus = decode(rig.traffic, 0x378);
         EXPECT_EQ(bus.dataReads, 2);
         EXPECT_EQ(bus.statusReads, 0);
         EXPECT_EQ(bus.writes, 99);
         EXPECT_EQ(traffic.size(), 101u);
 
-        std::vector<bool> expectedBits(7, false);
-        expectedBits.insert(expectedBits.end(), 9, true);
-        expectedBits.insert(expectedBits.end(), 2, true);
-        expectedBits.insert(expectedBits.end(), 14, false);
-        EXPECT_EQ(bus.bitsAtRisingClock, expectedBits);
-
-        // Chip select falls once at the start and rises once, in the last write.
-        EXPECT_EQ(bus.chipSelectFalls, 1);
-        EXPECT_EQ(bus.chipSelectRises, 1);
+        // One frame (chip select falls once and rises once), 32 bits: seven 0s and nine 1s
+        // for DUT2, then two 1s and fourteen 0s for DUT1.
+        ASSERT_EQ(bus.frames.size(), 1u);
+        EXPECT_EQ(bus.frames[0].kind, chiplink::BusEvent::Kind::Gain);
+        EXPECT_EQ(bus.frames[0].clockPulses, 32);
+        EXPECT_EQ(bus.frames[0].dut2Word, 0x01FF);
+        EXPECT_EQ(bus.frames[0].dut1Word, 0xC000);
         int writes = 0;
         for (const Access& a : traffic) {
             EXPECT_EQ(a.address, 0x378) << a;
@@ -270,25 +249,22 @@ TEST(ModSelvarHwReadBack, LabelsFollowTheChainFound) {
         const std::uint8_t before = rig.board().dataLatch();
         rig.traffic.accesses.clear();
 
-        const ReadBackResult result = rig.hw.readBackGainRegisters(panelDut2, panelDut1);
+        const ReadBack result = rig.hw.readBackGainRegisters(panelDut2, panelDut1);
         EXPECT_EQ(result.chainLength, c.chainLength) << c.name;
         EXPECT_EQ(labels(result), c.labels) << c.name;
 
-        const Bus bus = decode(rig.traffic.accesses, 0x3BC, before);
-        EXPECT_EQ(static_cast<int>(bus.bitsAtRisingClock.size()), c.clockPulses) << c.name;
+        const Bus bus = decode(rig.traffic, 0x3BC);
         EXPECT_EQ(bus.dataReads, 2) << c.name;
         EXPECT_EQ(bus.statusReads, 32 + std::min(c.chainLength, 48)) << c.name;
-        EXPECT_EQ(bus.chipSelectFalls, 1) << c.name;
-        EXPECT_EQ(bus.chipSelectRises, 1) << c.name;
+        ASSERT_EQ(bus.frames.size(), 1u) << c.name;
+        const chiplink::BusEvent& frame = bus.frames[0];
+        EXPECT_EQ(frame.kind, chiplink::BusEvent::Kind::ReadBack) << c.name;
+        EXPECT_EQ(frame.clockPulses, c.clockPulses) << c.name;
+        EXPECT_EQ(frame.chainLength, c.chainLength) << c.name;
 
         // Every frame ends with both gain words, DUT2 first.
-        std::vector<bool> words = bitsOf(gainWord(panelDut2));
-        const std::vector<bool> dut1 = bitsOf(gainWord(panelDut1));
-        words.insert(words.end(), dut1.begin(), dut1.end());
-        ASSERT_GE(bus.bitsAtRisingClock.size(), 32u);
-        EXPECT_EQ(std::vector<bool>(bus.bitsAtRisingClock.end() - 32, bus.bitsAtRisingClock.end()),
-                  words)
-            << c.name;
+        EXPECT_EQ(frame.dut2Word, gainWord(panelDut2)) << c.name;
+        EXPECT_EQ(frame.dut1Word, gainWord(panelDut1)) << c.name;
         if (c.board.chips >= 1) {
             EXPECT_EQ(rig.board().gainRegister(0), gainWord(panelDut1)) << c.name;
         }
@@ -305,12 +281,12 @@ TEST(ModSelvarHwReadBack, ASecondReadBackShowsThePanelsCodes) {
     Rig rig;
     rig.hw.choosePort(PortChoice::Lpt1);
     rig.hw.readBackGainRegisters({.left = 0, .right = 0}, {.left = 0, .right = 0});
-    const ReadBackResult result =
+    const ReadBack result =
         rig.hw.readBackGainRegisters({.left = 0xFF, .right = 0x01}, {.left = 0x80, .right = 0xC0});
     // The first read-back left the zero words; the second reads those and writes new ones.
-    EXPECT_EQ(result.dut2Right, "0h");
-    EXPECT_EQ(result.dut1Left, "0h");
-    const ReadBackResult third =
+    EXPECT_EQ(labels(result)[0], "0h");
+    EXPECT_EQ(labels(result)[3], "0h");
+    const ReadBack third =
         rig.hw.readBackGainRegisters({.left = 0xFF, .right = 0x01}, {.left = 0x80, .right = 0xC0});
     EXPECT_EQ(labels(third), (std::vector<std::string>{"1h", "FFh", "C0h", "80h"}));
 }

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 namespace selvar::ramp {
 namespace {
@@ -83,8 +83,8 @@ TEST(RampPlan, EndsExactlyOnTheStopOrDoesNothingWhenAtOrBeyondIt) {
 TEST(RampPlan, RefusesStepsThatWouldNeverArriveAndSixteenBitOverflow) {
     EXPECT_THROW(nextRampPosition(0, 10, 0, true), std::invalid_argument);
     EXPECT_THROW(nextRampPosition(10, 0, -1, false), std::invalid_argument);
-    EXPECT_THROW(nextRampPosition(32767, 32766, 5, false), platform::Int16Overflow);
-    EXPECT_THROW(sliderValueAt(RampScale::Gang, 20000), platform::Int16Overflow);
+    EXPECT_THROW(nextRampPosition(32767, 32766, 5, false), gain::Int16Overflow);
+    EXPECT_THROW(sliderValueAt(RampScale::Gang, 20000), gain::Int16Overflow);
 }
 
 TEST(RampPlan, ReadsEvenUnvalidatedFieldsThroughTheirNormalForms) {

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "port_traffic.h"
+#include "access_recorder.h"
+#include "platform/sim_board.h"
 
 namespace selvar::platform {
 namespace {
 
 using testing::Access;
-using testing::TrafficRecorder;
+using testing::AccessRecorder;
 
 // What reached the backend, and when backends came and went.
 struct BackendLog {
@@ -58,7 +59,7 @@ class FakeProvider : public PortProvider {
 struct Rig {
     BackendLog log;
     FakeProvider provider{log};
-    TrafficRecorder traffic;
+    AccessRecorder traffic;
     std::vector<std::string> reported;
     SelectedPort port{provider, [this](const std::string& m) { reported.push_back(m); }, &traffic};
 };
@@ -151,6 +152,84 @@ TEST(SelectedPort, AFailedOpenIsReportedOnceAndLeavesThePortAbsent) {
     EXPECT_EQ(rig.port.read(0x378), 0x5A);
     EXPECT_EQ(rig.reported.size(), 1u);
     EXPECT_EQ(rig.traffic.accesses.back(), (Access{'R', 0x378, 0x5A}));
+}
+
+TEST(SelectedPort, ObserversAttachAndDetachWhileTheProgramRuns) {
+    Rig rig;
+    rig.port.select(1, 0x378);
+    AccessRecorder second;
+    {
+        ObserverAttachment attached(rig.port.observers(), second);
+        rig.port.observers().attach(second);  // twice: still heard once
+        rig.port.write(0x378, 1);
+        rig.port.observers().detach(rig.traffic);
+        rig.port.write(0x378, 2);
+    }
+    rig.port.write(0x378, 3);  // the attachment is gone: nobody hears this one
+    EXPECT_EQ(second.accesses, (std::vector<Access>{{'W', 0x378, 1}, {'W', 0x378, 2}}));
+    EXPECT_EQ(rig.traffic.accesses, (std::vector<Access>{{'W', 0x378, 1}}));
+    EXPECT_TRUE(rig.port.observers().empty());
+
+    std::vector<AccessRecorder> many(AccessObservers::kCapacity + 1);
+    for (std::size_t i = 0; i < AccessObservers::kCapacity; ++i) {
+        rig.port.observers().attach(many[i]);
+    }
+    EXPECT_THROW(rig.port.observers().attach(many.back()), std::length_error);
+}
+
+// The simulated board behind a backend that takes whole batches, as a USB adapter does.
+class WholeBatches : public PortProvider {
+  public:
+    explicit WholeBatches(SimBoardConfig config) : sim_(config) {}
+    Opened open(int lpt, std::uint16_t base) override {
+        return {std::make_unique<Port>(sim_.open(lpt, base).io, batches), {}};
+    }
+    int batches = 0;
+
+  private:
+    struct Port : PortIo {
+        Port(std::unique_ptr<PortIo> inner, int& batches)
+            : inner_(std::move(inner)), batches_(batches) {}
+        std::uint8_t read(std::uint16_t a) override { return inner_->read(a); }
+        void write(std::uint16_t a, std::uint8_t v) override { inner_->write(a, v); }
+        bool runsBatches() const override { return true; }
+        void run(std::uint16_t base, BusBatch& batch) override {
+            ++batches_;
+            runStepwise(*inner_, base, batch);
+        }
+        std::unique_ptr<PortIo> inner_;
+        int& batches_;
+    };
+    SimPortProvider sim_;
+};
+
+// Observers hear the same accesses whether the backend runs a batch access by access or whole.
+TEST(SelectedPort, ABatchReadsTheSameToObserversWhicheverWayItRuns) {
+    for (const bool lineHigh : {true, false}) {
+        const SimBoardConfig board{.chips = 0, .idleLineHigh = lineHigh, .accessNs = 0};
+        BusBatch batch;
+        batch.writeData(0x15);
+        batch.readData();
+        batch.sample();
+        batch.writeData(0x1D);
+        batch.probe(0x15, 3);
+        batch.writeData(0x17);
+
+        SimPortProvider stepwiseProvider(board);
+        WholeBatches wholeProvider(board);
+        AccessRecorder stepwiseHeard, wholeHeard;
+        SelectedPort stepwise(stepwiseProvider, nullptr, &stepwiseHeard);
+        SelectedPort whole(wholeProvider, nullptr, &wholeHeard);
+        BusBatch first = batch, second = batch;
+        for (auto [port, b] : {std::pair{&stepwise, &first}, std::pair{&whole, &second}}) {
+            port->select(1, 0x378);
+            port->run(*b);
+        }
+        EXPECT_EQ(wholeProvider.batches, 1);
+        EXPECT_EQ(wholeHeard.accesses, stepwiseHeard.accesses) << lineHigh;
+        EXPECT_EQ(second.sampled(0), lineHigh);
+        EXPECT_EQ(second.probeCount(), lineHigh ? 1 : 4);
+    }
 }
 
 }  // namespace

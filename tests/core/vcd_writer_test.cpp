@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "access_recorder.h"
+
 namespace selvar::platform {
 namespace {
 
@@ -16,11 +18,7 @@ struct Dump {
     std::string changes;
 };
 
-struct Access {
-    bool write;
-    std::uint16_t address;
-    std::uint8_t value;
-};
+using testing::Access;
 
 Dump record(const std::vector<Access>& accesses, VcdTiming timing = VcdTiming::simulated(1000)) {
     char* buffer = nullptr;
@@ -30,7 +28,7 @@ Dump record(const std::vector<Access>& accesses, VcdTiming timing = VcdTiming::s
         VcdWriter writer(out, timing);
         writer.onPortSelected(0x378);
         for (const auto& a : accesses) {
-            a.write ? writer.onWrite(a.address, a.value) : writer.onRead(a.address, a.value);
+            a.kind == 'W' ? writer.onWrite(a.address, a.value) : writer.onRead(a.address, a.value);
         }
     }
     std::string text(buffer, size);
@@ -50,16 +48,16 @@ TEST(VcdWriter, WritesOnlyChangesEachAtItsAccessTick) {
     const Case cases[] = {
         {"nothing happens", {}, "#1\n"},
         {"same value twice gives no change",
-         {{true, 0x378, 0x02}, {true, 0x378, 0x02}},
+         {{'W', 0x378, 0x02}, {'W', 0x378, 0x02}},
          "#1\n1A\n#3\n"},
         {"one write changes several lines at one timestamp",
-         {{true, 0x378, 0x1B}},
+         {{'W', 0x378, 0x1B}},
          "#1\n1A\n1B\n1E\n1F\n#2\n"},
         {"status read changes miso only when the level changes (bit 7 inverted)",
-         {{false, 0x379, 0xFF}, {false, 0x379, 0x7F}, {false, 0x379, 0x7F}, {false, 0x379, 0xFF}},
+         {{'R', 0x379, 0xFF}, {'R', 0x379, 0x7F}, {'R', 0x379, 0x7F}, {'R', 0x379, 0xFF}},
          "#2\n1D\n#4\n0D\n#5\n"},
         {"control and status writes leave the lines alone",
-         {{true, 0x379, 0x00}, {true, 0x37A, 0x00}, {true, 0x378, 0x04}},
+         {{'W', 0x379, 0x00}, {'W', 0x37A, 0x00}, {'W', 0x378, 0x04}},
          "#3\n1C\n#4\n"},
     };
     for (const auto& c : cases) {
@@ -90,14 +88,14 @@ TEST(VcdWriter, TimescaleKeepsEveryAccessOnItsOwnTick) {
         EXPECT_EQ(t.timescale, c.timescale) << c.accessNs;
         EXPECT_EQ(t.ticksPerAccess, c.ticks) << c.accessNs;
     }
-    const Dump dump = record({{true, 0x378, 0x02}, {true, 0x378, 0x00}}, VcdTiming::simulated(250));
+    const Dump dump = record({{'W', 0x378, 0x02}, {'W', 0x378, 0x00}}, VcdTiming::simulated(250));
     EXPECT_EQ(dump.changes, std::string(kInitial) + "#250\n1A\n#500\n0A\n#501\n");
 }
 
 TEST(VcdWriter, SteadyClockTimestampsStrictlyIncrease) {
     std::vector<Access> toggles;
     for (int i = 0; i < 200; ++i) {
-        toggles.push_back({true, 0x378, static_cast<std::uint8_t>((i % 2) ? 0x02 : 0x00)});
+        toggles.push_back({'W', 0x378, static_cast<std::uint8_t>((i % 2) ? 0x02 : 0x00)});
     }
     const Dump dump = record(toggles, VcdTiming::hardware());
     long long previous = -1;

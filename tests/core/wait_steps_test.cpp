@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 namespace selvar::modPubShare {
 namespace {
@@ -40,7 +40,7 @@ TEST(WaitSteps, ReadsTheDataRegisterTwoThousandTimesPerUnitOfDelayTimesStep) {
 
 TEST(WaitSteps, RefusesADelayTimesStepBeyondSixteenBitsBeforeReading) {
     CountingPort port;
-    EXPECT_THROW(waitSteps(port, CountingPort::kBase, 200, 200), platform::Int16Overflow);
+    EXPECT_THROW(waitSteps(port, CountingPort::kBase, 200, 200), gain::Int16Overflow);
     EXPECT_EQ(port.reads, 0);
 }
 

@@ -79,15 +79,41 @@ void makeDirty(TestProgram& p) {
     }
 }
 
-// The reset of makeDirty's state. DUT2's steps all come before DUT1's. DUT1's mute box was
-// already checked, so its reset engages nothing and its attenuation goes out unmuted (DUT2's
-// step released the line); its ZCD box too, so only the unchecking drives the line.
+// The reset of makeDirty's state: each panel's steps, DUT2's first, and only then the release
+// of mute, on both panels. DUT1's mute box was already checked, so its reset engages nothing;
+// its ZCD box too, so only the unchecking drives the line.
 const std::vector<std::string> kDirtyReset = concat({
-    {"pin zcd=1 mute=0", "pin zcd=1 mute=0", "pin zcd=0 mute=0", "send 6500 8c4d", "send 0000 8c4d",
-     "pin zcd=0 mute=1"},
-    {"pin zcd=0 mute=1", "send 0000 8c00", "send 0000 0000", "pin zcd=0 mute=1"},
+    {"pin zcd=1 mute=0", "pin zcd=1 mute=0", "pin zcd=0 mute=0", "send 6500 8c4d",
+     "send 0000 8c4d"},
+    {"pin zcd=0 mute=0", "send 0000 8c00", "send 0000 0000"},
+    {"pin zcd=0 mute=1", "pin zcd=0 mute=1"},
     kTwoReadBacks,
 });
+
+// Mute is released only once both chips are at maximum attenuation, whether the operator had
+// muted before or not: a reset never plays either chip at its old gain.
+TEST(EntryReset, NoGainFrameGoesOutWithMuteReleased) {
+    for (const bool mutedBefore : {true, false}) {
+        TestProgram p;
+        makeDirty(p);
+        if (!mutedBefore) {
+            p.dut1().chkMute().click();
+        }
+        ASSERT_EQ(p.board().muted(), mutedBefore);
+        p.log().accesses.clear();
+        p.control<QPushButton>(p.entry(), "btnResetAll").click();
+
+        int frames = 0;
+        for (const chiplink::BusEvent& e : selvar::testing::decodeBus(p.log().accesses, 0x378)) {
+            if (e.kind == chiplink::BusEvent::Kind::Gain) {
+                ++frames;
+                EXPECT_FALSE(e.muteHigh) << "muted before: " << mutedBefore;
+            }
+        }
+        EXPECT_EQ(frames, 4) << "muted before: " << mutedBefore;
+        EXPECT_FALSE(p.board().muted());
+    }
+}
 
 TEST(EntryReset, ResetAllBringsADirtyProgramBackToTheInitialState) {
     TestProgram p;
@@ -189,11 +215,10 @@ class RefusingProvider : public platform::PortProvider {
 };
 
 TEST(EntryPortFailure, IsReportedOnceAndTheProgramCarriesOnWithThePortAbsent) {
-    TestProgram p(std::make_unique<RefusingProvider>(std::set<int>{1}),
-                  std::make_unique<testing::AccessLog>());
+    TestProgram p(std::make_unique<RefusingProvider>(std::set<int>{1}));
     ASSERT_EQ(p.failures().size(), 1u);
     EXPECT_EQ(p.failures()[0], "/dev/parport0: Permission denied (join group lp)");
-    EXPECT_FALSE(p.glbl().port().present());
+    EXPECT_FALSE(p.program().port().present());
     // The reset still ran; an empty port reads 0xFF, so the read-back finds no chip.
     EXPECT_EQ(TestProgram::visibleWindows(), std::vector<QWidget*>{&p.entry()});
     EXPECT_EQ(p.control<QLabel>(p.dut1(), "lblLtCode").text(), "XXh");
@@ -204,27 +229,9 @@ TEST(EntryPortFailure, IsReportedOnceAndTheProgramCarriesOnWithThePortAbsent) {
 
     p.control<QRadioButton>(p.entry(), "opt278h").click();
     EXPECT_EQ(p.failures().size(), 1u);
-    EXPECT_TRUE(p.glbl().port().present());
+    EXPECT_TRUE(p.program().port().present());
     EXPECT_EQ(p.control<QLabel>(p.dut1(), "lblLtCode").text(), "0h");
 }
-
-// Feeds the real trace file and an in-memory log with the same accesses.
-class TeeLog : public testing::AccessLog {
-  public:
-    explicit TeeLog(std::unique_ptr<platform::AccessObserver> file) : file_(std::move(file)) {}
-    void onPortSelected(std::uint16_t base) override { file_->onPortSelected(base); }
-    void onRead(std::uint16_t address, std::uint8_t value) override {
-        AccessLog::onRead(address, value);
-        file_->onRead(address, value);
-    }
-    void onWrite(std::uint16_t address, std::uint8_t value) override {
-        AccessLog::onWrite(address, value);
-        file_->onWrite(address, value);
-    }
-
-  private:
-    std::unique_ptr<platform::AccessObserver> file_;
-};
 
 TEST(EntryTrace, HoldsEveryAccessOnceTheProgramHasGone) {
     QTemporaryDir dir;
@@ -234,8 +241,9 @@ TEST(EntryTrace, HoldsEveryAccessOnceTheProgramHasGone) {
         std::string error;
         auto file = platform::openBusTrace(path, 0, error);
         ASSERT_TRUE(file) << error;
+        // The trace file and the test's own record observe the same accesses side by side.
         TestProgram p(std::make_unique<platform::SimPortProvider>(testing::unpacedBoard()),
-                      std::make_unique<TeeLog>(std::move(file)));
+                      std::move(file));
         p.control<QRadioButton>(p.entry(), "opt278h").click();
         expected = p.log().lines();
     }

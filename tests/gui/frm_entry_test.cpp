@@ -34,11 +34,12 @@ TEST(EntryStartUp, PreparesLpt1AndResetsEverythingBeforeTheWindowIsShown) {
         ASSERT_TRUE(a.address >= 0x378 && a.address <= 0x37a) << std::hex << a.address;
     }
     // From the designer codes (192 everywhere) and the data latch's power-on 0 (muted): the far
-    // panel first, each panel's attenuation bracketed by mute, then two read-backs.
+    // panel first, both panels' attenuation under mute, mute released on both, then two
+    // read-backs.
     const std::vector<std::string> expected = {
         "pin zcd=0 mute=0",   "pin zcd=1 mute=0",  "pin zcd=0 mute=0", "send c000 c0c0",
-        "send 0000 c0c0",     "pin zcd=0 mute=1",  "pin zcd=0 mute=0", "pin zcd=1 mute=0",
-        "pin zcd=0 mute=0",   "send 0000 c000",    "send 0000 0000",   "pin zcd=0 mute=1",
+        "send 0000 c0c0",     "pin zcd=0 mute=0",  "pin zcd=1 mute=0", "pin zcd=0 mute=0",
+        "send 0000 c000",     "send 0000 0000",    "pin zcd=0 mute=1", "pin zcd=0 mute=1",
         "readback 0000 0000", "readback 0000 0000"};
     EXPECT_EQ(testing::busEvents(p.log().accesses, 0x378), expected);
 

@@ -14,11 +14,10 @@
 #include <string>
 
 #include "chiplink/mod_selvar_hw.h"
-#include "panel/mod_pub_share.h"
+#include "entry/program.h"
 #include "panel/ui/frm_main.h"
 #include "platform/sim_board.h"
 #include "platform/toolkit/toolkit.h"
-#include "ramp/wait_steps.h"
 
 namespace selvar::panel {
 namespace {
@@ -32,45 +31,20 @@ class DataReadCounter : public platform::AccessObserver {
     void onWrite(std::uint16_t, std::uint8_t) override {}
 };
 
-// The program's wiring in small: one chip link, the DUT2 panel's word first.
-class ChipLink : public PanelLink {
-  public:
-    platform::SimPortProvider provider{{.chips = 2, .idleLineHigh = true, .accessNs = 0}};
-    DataReadCounter counter;
-    platform::SelectedPort port{provider, [](const std::string&) {}, &counter};
-    chiplink::PortGlobals globals;
-    chiplink::modSelvarHw hw{port, globals};
-    frmMain* dut1 = nullptr;
-    frmMain* dut2 = nullptr;
-
-    ChipLink() {
-        globals.buildBitMasks();
-        hw.choosePort(chiplink::PortChoice::Lpt1);
-    }
-    void sendGainWords() override { hw.sendGainWords(dut2->gainCodes(), dut1->gainCodes()); }
-    void readBackGainRegisters() override {
-        const chiplink::ReadBackResult r =
-            hw.readBackGainRegisters(dut2->gainCodes(), dut1->gainCodes());
-        dut2->showReadBackCodes(r.dut2Right, r.dut2Left);
-        dut1->showReadBackCodes(r.dut1Right, r.dut1Left);
-    }
-    void waitSteps(int delay, int step) override {
-        modPubShare::waitSteps(port, port.base(), delay, step);
-    }
-    void setZcdPin() override { hw.setZcdPin(); }
-    void clearZcdPin() override { hw.clearZcdPin(); }
-    void clearMutePin() override { hw.clearMutePin(); }
-    void setMutePin() override { hw.setMutePin(); }
-};
-
+// The program as main assembles it, without its entry window: the port chosen and both panels
+// at maximum attenuation, every data-register read counted.
 struct Bench {
-    ChipLink link;
-    frmMain dut1{link};
-    frmMain dut2{link};
+    entry::Program program{std::make_unique<platform::SimPortProvider>(
+                               platform::SimBoardConfig{.chips = 2, .accessNs = 0}),
+                           [](const std::string&) {}};
+    DataReadCounter counter;
+    platform::ObserverAttachment attachment{program.observers(), counter};
+    frmMain& dut1 = program.frmDUT1();
+    frmMain& dut2 = program.frmDUT2();
 
     Bench() {
-        link.dut1 = &dut1;
-        link.dut2 = &dut2;
+        program.glbl().buildBitMasks();
+        program.hw().choosePort(chiplink::PortChoice::Lpt1);
         dut1.setMaxAtten();
         dut2.setMaxAtten();
     }
@@ -83,7 +57,7 @@ struct Bench {
     static std::string label(frmMain& panel, const char* name) {
         return panel.findChild<QLabel*>(QString::fromLatin1(name))->text().toStdString();
     }
-    platform::SimBoard& board() { return link.provider.board(); }
+    platform::SimBoard& board() { return *program.simBoard(); }
     void expectChipsHoldThePanels(const char* what) {
         EXPECT_EQ(board().gainRegister(0), chiplink::gainWord(dut1.gainCodes())) << what;
         EXPECT_EQ(board().gainRegister(1), chiplink::gainWord(dut2.gainCodes())) << what;
@@ -160,10 +134,10 @@ TEST(FrmMainOnChips, ARampWaitsItsDelayInDataRegisterReadsAfterEveryMove) {
         b.dut1.txtBottom().setText(QString::fromLatin1(c.bottom));
         b.dut1.cmbStep().setEditText(QString::fromLatin1(c.step));
         b.dut1.cmbDelay().setEditText(QString::fromLatin1(c.delay));
-        const long before = b.link.counter.dataReads;
+        const long before = b.counter.dataReads;
         Bench::click(b.dut1, "btnDown");
         const long framesReads = 2L * c.moves;  // each move is one frame: two data reads
-        EXPECT_EQ(b.link.counter.dataReads - before, c.moves * c.waitReadsPerMove + framesReads)
+        EXPECT_EQ(b.counter.dataReads - before, c.moves * c.waitReadsPerMove + framesReads)
             << c.step << " every " << c.delay;
         b.expectChipsHoldThePanels(c.bottom);
     }

@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 
-#include "panel/mod_pub_share.h"
+#include "gain/mod_pub_share.h"
 #include "panel/ui/frm_main_controls.h"
 #include "ramp/field_validation.h"
 

@@ -75,14 +75,13 @@ void frmMain::runRamp(platform::Slider& slider, int stop, int step, int delay, b
         return;
     }
     const bool gang = scale == ramp::RampScale::Gang;
-    int c = gang ? slider.value() / 2 : slider.value();
+    int c = ramp::rampPositionOf(scale, slider.value());
     while (const std::optional<int> next = ramp::nextRampPosition(c, stop, step, up)) {
         c = *next;
+        slider.setValue(ramp::sliderValueAt(scale, c));
         if (gang) {
-            slider.setValue(2 * c);
             projectOntoLeftRight(1);
         } else {
-            slider.setValue(c);
             projectOntoGangPan();
         }
         c_->frmGainCtrl->repaint();

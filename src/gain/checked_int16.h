@@ -4,7 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
-namespace selvar::platform {
+namespace selvar::gain {
 
 // The gain arithmetic is defined on 16-bit signed integers that fail loudly on overflow
 // rather than wrap; these helpers are the one place that rule lives.
@@ -31,4 +31,4 @@ inline std::int16_t mul16(long long a, long long b) {
     return checkedInt16(a * b);
 }
 
-}  // namespace selvar::platform
+}  // namespace selvar::gain

@@ -1,10 +1,10 @@
-#include "panel/mod_pub_share.h"
+#include "gain/mod_pub_share.h"
 
 #include <charconv>
 #include <cmath>
 #include <system_error>
 
-#include "platform/checked_int16.h"
+#include "gain/checked_int16.h"
 
 namespace selvar::modPubShare {
 namespace {
@@ -28,7 +28,7 @@ float roundHalfEven(float value) {
 }  // namespace
 
 float codeToDb(std::int16_t code) {
-    return static_cast<float>(platform::sub16(code, kUnityCode) / 2.0);
+    return static_cast<float>(gain::sub16(code, kUnityCode) / 2.0);
 }
 
 std::optional<float> halfDbSteps(float db) {
@@ -43,9 +43,9 @@ std::int16_t dbToCode(float db) {
     const std::optional<float> steps = halfDbSteps(db);
     // The bound keeps the float-to-integer conversion defined; checkedInt16 does the exact test.
     if (!steps || std::fabs(*steps) > 1.0e6f) {
-        throw platform::Int16Overflow("dB value out of the gain-code range");
+        throw gain::Int16Overflow("dB value out of the gain-code range");
     }
-    return platform::add16(static_cast<long long>(*steps), kUnityCode);
+    return gain::add16(static_cast<long long>(*steps), kUnityCode);
 }
 
 std::string formatDb(double db) {
@@ -68,14 +68,14 @@ std::string channelLabel(int code) {
     if (code == 0) {
         return "-Inf";
     }
-    return formatDb(codeToDb(platform::checkedInt16(code)));
+    return formatDb(codeToDb(gain::checkedInt16(code)));
 }
 
 std::string gangLabel(int gang) {
     if (gang == 0) {
         return "-Inf";
     }
-    return formatDb(codeToDb(platform::checkedInt16(gang / 2)));
+    return formatDb(codeToDb(gain::checkedInt16(gang / 2)));
 }
 
 std::string panLabel(int pan) {

@@ -1,0 +1,42 @@
+#include "entry/panels_link.h"
+
+#include "entry/mod_glbl_data.h"
+#include "panel/read_back_labels.h"
+#include "ramp/wait_steps.h"
+
+namespace selvar::entry {
+
+PanelsLink::PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port,
+                       const modGlblData& glbl)
+    : hw_(hw), port_(port), glbl_(glbl) {}
+
+void PanelsLink::sendGainWords() {
+    hw_.sendGainWords(glbl_.frmDUT2().gainCodes(), glbl_.frmDUT1().gainCodes());
+}
+
+void PanelsLink::readBackGainRegisters() {
+    lastReadBack_ =
+        hw_.readBackGainRegisters(glbl_.frmDUT2().gainCodes(), glbl_.frmDUT1().gainCodes());
+    const panel::ReadBackLabels labels = panel::readBackLabels(lastReadBack_);
+    glbl_.frmDUT2().showReadBackCodes(labels.dut2Right, labels.dut2Left);
+    glbl_.frmDUT1().showReadBackCodes(labels.dut1Right, labels.dut1Left);
+}
+
+void PanelsLink::waitSteps(int delay, int step) {
+    modPubShare::waitSteps(port_, port_.base(), delay, step);
+}
+
+void PanelsLink::setZcdPin() {
+    hw_.setZcdPin();
+}
+void PanelsLink::clearZcdPin() {
+    hw_.clearZcdPin();
+}
+void PanelsLink::clearMutePin() {
+    hw_.clearMutePin();
+}
+void PanelsLink::setMutePin() {
+    hw_.setMutePin();
+}
+
+}  // namespace selvar::entry

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "chiplink/mod_selvar_hw.h"
+#include "panel/ui/panel_link.h"
+#include "platform/selected_port.h"
+
+namespace selvar::entry {
+
+class modGlblData;
+
+// The gain panels' way to the chips: every panel action that reaches the port comes through
+// here, so both panels' words travel together, the DUT2 panel's first (it has to pass through
+// DUT1 to reach DUT2), and a read-back fills in the code labels of both panels.
+class PanelsLink final : public panel::PanelLink {
+  public:
+    PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port, const modGlblData& glbl);
+
+    void sendGainWords() override;
+    void readBackGainRegisters() override;
+    void waitSteps(int delay, int step) override;
+    void setZcdPin() override;
+    void clearZcdPin() override;
+    void clearMutePin() override;
+    void setMutePin() override;
+
+    // What the last read-back found (chain length 0 before the first).
+    const chiplink::ReadBack& lastReadBack() const { return lastReadBack_; }
+
+  private:
+    chiplink::modSelvarHw& hw_;
+    platform::SelectedPort& port_;
+    const modGlblData& glbl_;
+    chiplink::ReadBack lastReadBack_;
+};
+
+}  // namespace selvar::entry

@@ -1,0 +1,51 @@
+#include "entry/program.h"
+
+#include <stdexcept>
+
+#include "entry/frm_entry.h"
+#include "platform/sim_board.h"
+
+namespace selvar::entry {
+
+Program::Program(std::unique_ptr<platform::PortProvider> provider,
+                 platform::SelectedPort::FailureReporter reportFailure)
+    : provider_(std::move(provider)),
+      port_(*provider_, std::move(reportFailure)),
+      hw_(port_, glbl_.bitMasks()),
+      link_(hw_, port_, glbl_) {
+    glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
+                      std::make_unique<panel::frmMain>(link_));
+}
+
+Program::~Program() {
+    // The observers of the port must not outlive the attachments that name them.
+    entry_.reset();
+    keptAttachments_.clear();
+}
+
+void Program::keepObserver(std::unique_ptr<platform::AccessObserver> observer) {
+    keptAttachments_.emplace_back(port_.observers(), *observer);
+    kept_.push_back(std::move(observer));
+}
+
+frmEntry& Program::start() {
+    if (entry_) {
+        throw std::logic_error("the program has started already");
+    }
+    entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_);
+    return *entry_;
+}
+
+frmEntry& Program::entry() const {
+    if (!entry_) {
+        throw std::logic_error("the program has not started");
+    }
+    return *entry_;
+}
+
+platform::SimBoard* Program::simBoard() {
+    auto* sim = dynamic_cast<platform::SimPortProvider*>(provider_.get());
+    return sim ? &sim->board() : nullptr;
+}
+
+}  // namespace selvar::entry

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "chiplink/mod_selvar_hw.h"
+#include "entry/mod_glbl_data.h"
+#include "entry/panels_link.h"
+#include "platform/selected_port.h"
+
+namespace selvar::platform {
+class SimBoard;
+}
+
+namespace selvar::entry {
+
+class frmEntry;
+
+// The whole program wired together, the one place that does it: the port backend, the selected
+// port with its observers, the chip link, the two gain panels and their link to the chips, and
+// the entry window. main, the window tests and the benchmarks all build it this way. Building
+// it touches no port; start() builds the entry window, whose start-up selects LPT1 and resets.
+// Needs a QApplication (the panels are windows), shown or not.
+class Program {
+  public:
+    // reportFailure hears, once per failed port selection, why the port could not be opened.
+    Program(std::unique_ptr<platform::PortProvider> provider,
+            platform::SelectedPort::FailureReporter reportFailure);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Attach before start() to see the start-up's traffic too.
+    platform::AccessObservers& observers() { return port_.observers(); }
+    // Keeps an observer (a trace file) attached until the program ends; it goes last, so it
+    // has seen every access when it is destroyed.
+    void keepObserver(std::unique_ptr<platform::AccessObserver> observer);
+
+    // Runs the start-up; once only.
+    frmEntry& start();
+    frmEntry& entry() const;  // after start()
+
+    platform::PortProvider& provider() { return *provider_; }
+    // The simulated board, when the port backend is the simulation; else null.
+    platform::SimBoard* simBoard();
+    platform::SelectedPort& port() { return port_; }
+    chiplink::modSelvarHw& hw() { return hw_; }
+    modGlblData& glbl() { return glbl_; }
+    PanelsLink& panelsLink() { return link_; }
+    panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
+    panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
+
+  private:
+    // Declared in the order they are built; destroyed the other way round, so the windows go
+    // first and the kept observers last.
+    std::vector<std::unique_ptr<platform::AccessObserver>> kept_;
+    std::vector<platform::ObserverAttachment> keptAttachments_;
+    std::unique_ptr<platform::PortProvider> provider_;
+    platform::SelectedPort port_;
+    modGlblData glbl_;
+    chiplink::modSelvarHw hw_;
+    PanelsLink link_;
+    std::unique_ptr<frmEntry> entry_;
+};
+
+}  // namespace selvar::entry
