@@ -1,9 +1,11 @@
 #include "entry/termination_signals.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QSocketNotifier>
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
@@ -20,9 +22,14 @@ int wakeFd = -1;
 int readFd = -1;
 struct sigaction previous[kSignals.size()];
 
+// Only the event loop drains the pipe, and it may be busy (a ramp) while a held Ctrl+C repeats:
+// the write end is non-blocking, so a full pipe drops the byte (a wake-up is already pending)
+// instead of hanging the handler.
 extern "C" void onSignal(int signal) {
+    const int savedErrno = errno;
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(wakeFd, &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -37,12 +44,16 @@ TerminationSignals::TerminationSignals(std::function<void()> onTermination, QObj
         std::perror("selvar: cannot watch for termination signals");
         return;
     }
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
     wakeFd = fds[0];
     readFd = fds[1];
     notifier_ = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(readFd, &byte, 1);
+        // One close answers however many signals arrived meanwhile.
+        char bytes[256];
+        while (::read(readFd, bytes, sizeof bytes) > 0) {
+        }
         if (onTermination_) {
             onTermination_();
         }
