@@ -1,7 +1,10 @@
 #include "entry/command_line.h"
 
+#include "entry/raw_arguments.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -66,12 +69,16 @@ std::optional<long long> parseDecimal(const std::string& s) {
     return value;
 }
 
-// An I/O base address in hex, written 0xd010, d010 or d010h.
+// An I/O base address in hex, written 0xd010, d010 or d010h; leading zeros are allowed in
+// every form (0x0378 as well as 0378).
 std::optional<long long> parseHexAddress(std::string s) {
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
         s.erase(0, 2);
     } else if (!s.empty() && (s.back() == 'h' || s.back() == 'H')) {
         s.pop_back();
+    }
+    if (!s.empty()) {
+        s.erase(0, std::min(s.find_first_not_of('0'), s.size() - 1));
     }
     if (s.empty() || s.size() > 4) {
         return std::nullopt;
@@ -111,7 +118,7 @@ std::string usageText(const QCommandLineParser& parser, const QStringList& argum
 
 bool applyParport(const QString& spec, PortBackend backend, platform::PortOptions& port,
                   std::array<bool, 3>& seen, std::string& error) {
-    const std::string s = text(spec);
+    const std::string s = bytesFromArgument(spec);  // a device name is a file name: bytes
     const auto eq = s.find('=');
     const std::string name = eq == std::string::npos ? s : s.substr(0, eq);
     const std::string where = eq == std::string::npos ? std::string() : s.substr(eq + 1);
@@ -223,7 +230,7 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
         error = "--trace: the file name is empty";
         return false;
     }
-    out.tracePath = text(*trace);
+    out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     return true;
 }

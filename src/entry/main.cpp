@@ -2,13 +2,16 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "entry/command_line.h"
+#include "entry/display_check.h"
 #include "entry/frm_entry.h"
 #include "entry/mod_glbl_data.h"
+#include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -27,12 +30,41 @@ void reportPortFailure(const std::string& message) {
         0, qApp, [text] { QMessageBox::warning(nullptr, QStringLiteral("Selvar Control"), text); });
 }
 
+// The windows and the program's state, which goes last: the trace is complete (or known to be
+// lost) when this returns.
+int runWindows(char* program, const selvar::entry::RunOptions& options,
+               std::unique_ptr<selvar::platform::AccessObserver> trace) {
+    // Our parser alone reads the arguments: Qt would take its own options (-platform, ...)
+    // even where they are another option's value.
+    int qtArgc = 1;
+    char fallbackName[] = "selvar";
+    char* qtArgv[] = {program ? program : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("selvar");
+    QApplication::setApplicationVersion(SELVAR_VERSION);
+
+    // The program's state outlives the entry window and goes last, so the trace is complete
+    // when this returns.
+    selvar::entry::modGlblData glbl(selvar::platform::makePortProvider(options.port),
+                                    reportPortFailure, std::move(trace));
+    selvar::entry::frmEntry entry(glbl);
+    // Ctrl+C or a logout closes the entry window as the operator would.
+    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
+    entry.show();
+    if (options.quitAfterStart) {
+        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
+    }
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A trace or output whose reader went away is a failed write, said once, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << selvar::entry::argumentFromBytes(argv[i]);
     }
     // Parsed before the window system is touched: help, version and usage errors need no display.
     const CommandLine commandLine = selvar::entry::parseCommandLine(arguments);
@@ -51,14 +83,21 @@ int main(int argc, char** argv) {
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
+    // Found out before any file is created: Qt would abort after the trace was truncated.
+    if (const std::string reason = selvar::entry::missingDisplayReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
+    }
 
+    bool traceLost = false;  // outlives the trace, which sets it as late as its closing
     std::unique_ptr<selvar::platform::AccessObserver> trace;
     if (!options.tracePath.empty()) {
         const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
         std::string error;
         trace = selvar::platform::openBusTrace(
             options.tracePath,
-            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error);
+            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error,
+            &traceLost);
         if (!trace) {
             std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
                          error.c_str());
@@ -66,20 +105,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("selvar");
-    QApplication::setApplicationVersion(SELVAR_VERSION);
-
-    // The program's state outlives the entry window and goes last, so the trace is complete
-    // when main returns.
-    selvar::entry::modGlblData glbl(selvar::platform::makePortProvider(options.port),
-                                    reportPortFailure, std::move(trace));
-    selvar::entry::frmEntry entry(glbl);
-    // Ctrl+C or a logout closes the entry window as the operator would.
-    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
-    entry.show();
-    if (options.quitAfterStart) {
-        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
-    }
-    return QApplication::exec();
+    const int status = runWindows(argc > 0 ? argv[0] : nullptr, options, std::move(trace));
+    // A trace that lost records fails the run, so that scripts can tell.
+    return traceLost ? 1 : status;
 }

@@ -1,5 +1,7 @@
 #include "entry/command_line.h"
 
+#include "entry/raw_arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -69,6 +71,17 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              const std::array<std::uint16_t, 3> bases{0x378, 0x1, 0xfffd};
              EXPECT_EQ(o.port.directBase, bases);
          }},
+        {{"--port-io", "direct", "--parport", "LPT1=0x00378", "--parport", "LPT2=00278h",
+          "--parport", "LPT3=0X0000d010"},
+         [](const RunOptions& o) {
+             const std::array<std::uint16_t, 3> bases{0x378, 0x278, 0xd010};
+             EXPECT_EQ(o.port.directBase, bases);
+         }},
+        // File names are bytes: stray bytes, a character beyond the BMP, an encoded surrogate.
+        {{"--trace", argumentFromBytes("caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log")},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.tracePath, "caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log");
+         }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
     };
     for (const Case& c : cases) {
@@ -103,6 +116,7 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "direct", "--parport", "LPT1=0xfffe"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0x10000"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0x0010000"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=/dev/parport0"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0x"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=-378"}, "not a hex I/O base address"},
@@ -213,7 +227,8 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
 
 TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
     QTemporaryDir dir;
-    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")});
+    // Offscreen: with no display at all, that is said (and checked) first.
+    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")}, true);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
 }
