@@ -11,6 +11,7 @@
 #include "entry/display_check.h"
 #include "entry/frm_entry.h"
 #include "entry/mod_glbl_data.h"
+#include "entry/privilege.h"
 #include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
 #include "platform/bus_trace.h"
@@ -62,6 +63,11 @@ int runWindows(char* program, const selvar::entry::RunOptions& options,
 int main(int argc, char** argv) {
     // A trace or output whose reader went away is a failed write, said once, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
+    // Before anything reads the environment: elevated, it is the caller's, not ours to trust.
+    if (const std::string reason = selvar::entry::elevatedPrivilegeReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
+    }
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << selvar::entry::argumentFromBytes(argv[i]);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -60,19 +61,20 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
                                                       "/dev/parport2"};
              EXPECT_EQ(o.port.ppdevDevice, devices);
          }},
-        {{"--port-io", "direct", "--parport", "LPT1=0xd010", "--parport", "lpt3=3BCh"},
+        {{"--port-io", "direct", "--parport", "LPT1=0xd010", "--parport", "lpt3=3BCh",
+          "--force-port"},
          [](const RunOptions& o) {
              EXPECT_EQ(o.port.backend, PortBackend::Direct);
              const std::array<std::uint16_t, 3> bases{0xd010, 0x278, 0x3bc};
              EXPECT_EQ(o.port.directBase, bases);
          }},
-        {{"--port-io", "direct", "--parport", "LPT2=0x1", "--parport", "LPT3=fffd"},
+        {{"--port-io", "direct", "--parport", "LPT2=0x1", "--parport", "LPT3=fffd", "--force-port"},
          [](const RunOptions& o) {
              const std::array<std::uint16_t, 3> bases{0x378, 0x1, 0xfffd};
              EXPECT_EQ(o.port.directBase, bases);
          }},
         {{"--port-io", "direct", "--parport", "LPT1=0x00378", "--parport", "LPT2=00278h",
-          "--parport", "LPT3=0X0000d010"},
+          "--parport", "LPT3=0X0000d010", "--force-port"},
          [](const RunOptions& o) {
              const std::array<std::uint16_t, 3> bases{0x378, 0x278, 0xd010};
              EXPECT_EQ(o.port.directBase, bases);
@@ -170,6 +172,42 @@ TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
 }
 
 // The program itself, started the way a user starts it on a machine without a display.
+// Direct I/O takes a base address only where the system lists a parallel port.
+TEST(CommandLine, TakesDirectBasesTheSystemListsOrForced) {
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("proc"));
+    QFile ioports(root.filePath("proc/ioports"));
+    ASSERT_TRUE(ioports.open(QIODevice::WriteOnly));
+    ioports.write("  0378-037a : parport0\n  03f8-03ff : serial\n");
+    ioports.close();
+    struct Case {
+        QStringList args;
+        std::string refusal;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"--parport", "LPT1=0x378"}, ""},
+        {{"--parport", "LPT2=0x3f8"},
+         "LPT2: the system lists no parallel port at 0x3f8; it lists: 0x378-0x37a (parport0)"},
+        {{"--parport", "LPT1=0x378", "--parport", "LPT3=0x37a"}, "no parallel port at 0x37a"},
+        {{"--parport", "LPT2=0x3f8", "--force-port"}, ""},
+        {{"--force-port", "--port-io", "ppdev"}, "--force-port applies to --port-io direct only"},
+    };
+    for (const Case& c : cases) {
+        QStringList arguments{"selvar", "--port-io", "direct"};
+        if (c.args.contains("ppdev")) {
+            arguments = {"selvar"};
+        }
+        const CommandLine cl = parseCommandLine(arguments + c.args, root.path().toStdString());
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        if (c.refusal.empty()) {
+            EXPECT_EQ(cl.action, Action::Run) << cl.message;
+        } else {
+            EXPECT_EQ(cl.action, Action::Error);
+            EXPECT_NE(cl.message.find(c.refusal), std::string::npos) << cl.message;
+        }
+    }
+}
+
 struct ProgramRun {
     int exitCode = -1;
     std::string out, err;
