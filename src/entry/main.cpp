@@ -49,8 +49,10 @@ int runWindows(char* program, const selvar::entry::RunOptions& options,
     selvar::entry::modGlblData glbl(selvar::platform::makePortProvider(options.port),
                                     reportPortFailure, std::move(trace));
     selvar::entry::frmEntry entry(glbl);
-    // Ctrl+C or a logout closes the entry window as the operator would.
+    // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
+    // first, after its move in progress.
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
+    glbl.stopRampsOn(termination.request());
     entry.show();
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });

@@ -42,7 +42,12 @@ void modGlblData::readBackGainRegisters() {
 }
 
 void modGlblData::waitSteps(int delay, int step) {
-    modPubShare::waitSteps(port_, static_cast<std::uint16_t>(globals_.portBase), delay, step);
+    modPubShare::waitSteps(port_, static_cast<std::uint16_t>(globals_.portBase), delay, step,
+                           stopRequest_);
+}
+
+bool modGlblData::stopRequested() const {
+    return stopRequest_ && stopRequest_->load(std::memory_order_relaxed);
 }
 
 void modGlblData::setZcdPin() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "chiplink/mod_selvar_hw.h"
@@ -39,6 +40,9 @@ class modGlblData : public panel::PanelLink {
     void sendGainWords() override;
     void readBackGainRegisters() override;
     void waitSteps(int delay, int step) override;
+    bool stopRequested() const override;
+    // The flag a termination request sets (from a signal handler); ramps stop on it.
+    void stopRampsOn(const std::atomic<bool>& request) { stopRequest_ = &request; }
     void setZcdPin() override;
     void clearZcdPin() override;
     void clearMutePin() override;
@@ -56,6 +60,7 @@ class modGlblData : public panel::PanelLink {
     chiplink::modSelvarHw hw_;
     std::unique_ptr<panel::frmMain> frmDUT1_;
     std::unique_ptr<panel::frmMain> frmDUT2_;
+    const std::atomic<bool>* stopRequest_ = nullptr;
 };
 
 }  // namespace selvar::entry
