@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -175,20 +176,37 @@ TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
 // Direct I/O takes a base address only where the system lists a parallel port.
 TEST(CommandLine, TakesDirectBasesTheSystemListsOrForced) {
     QTemporaryDir root;
-    ASSERT_TRUE(QDir(root.path()).mkpath("proc"));
-    QFile ioports(root.filePath("proc/ioports"));
-    ASSERT_TRUE(ioports.open(QIODevice::WriteOnly));
-    ioports.write("  0378-037a : parport0\n  03f8-03ff : serial\n");
-    ioports.close();
+    const auto write = [&root](const QString& path, const char* text) {
+        QDir(root.path()).mkpath(QFileInfo(root.filePath(path)).path());
+        QFile file(root.filePath(path));
+        return file.open(QIODevice::WriteOnly) && file.write(text) > 0;
+    };
+    // parport0; parport1 read without root (zeros say nothing); a serial port; a PCI parallel
+    // controller (class 0701xx) with an I/O and a memory range, and a PCI serial controller.
+    ASSERT_TRUE(write("proc/ioports",
+                      "0000-0cf7 : PCI Bus 0000:00\n  0378-037a : parport0\n"
+                      "  0000-0000 : parport1\n  03f8-03ff : serial\n"));
+    const QString pci = "sys/bus/pci/devices/0000:0%1:00.0/%2";
+    ASSERT_TRUE(write(pci.arg(4).arg("class"), "0x070102\n"));
+    ASSERT_TRUE(write(pci.arg(4).arg("resource"),
+                      "0x000000000000e000 0x000000000000e007 0x40101\n"
+                      "0x00000000fe000000 0x00000000fe000fff 0x40200\n"));
+    ASSERT_TRUE(write(pci.arg(5).arg("class"), "0x070002\n"));
+    ASSERT_TRUE(
+        write(pci.arg(5).arg("resource"), "0x000000000000c000 0x000000000000c007 0x40101\n"));
     struct Case {
         QStringList args;
         std::string refusal;  // empty: accepted
     };
     const Case cases[] = {
-        {{"--parport", "LPT1=0x378"}, ""},
+        {{"--parport", "LPT1=0x378", "--parport", "LPT2=0xe000", "--parport", "LPT3=e005"}, ""},
         {{"--parport", "LPT2=0x3f8"},
-         "LPT2: the system lists no parallel port at 0x3f8; it lists: 0x378-0x37a (parport0)"},
-        {{"--parport", "LPT1=0x378", "--parport", "LPT3=0x37a"}, "no parallel port at 0x37a"},
+         "LPT2: the system lists no parallel port at 0x3f8; it lists: 0x378-0x37a (parport0), "
+         "0xe000-0xe007 (PCI 0000:04:00.0)"},
+        {{"--parport", "LPT1=0x378", "--parport", "LPT3=0x379"}, "no parallel port at 0x379"},
+        {{"--parport", "LPT1=0xe006"}, "no parallel port at 0xe006"},
+        {{"--parport", "LPT1=0xc000"}, "no parallel port at 0xc000"},
+        {{"--parport", "LPT1=0xfe000"}, "not a hex I/O base address"},
         {{"--parport", "LPT2=0x3f8", "--force-port"}, ""},
         {{"--force-port", "--port-io", "ppdev"}, "--force-port applies to --port-io direct only"},
     };
