@@ -17,18 +17,18 @@ TraceFile::TraceFile(std::FILE* out, const char* what, TraceReport report)
 TraceFile::~TraceFile() {
     flush();
     if (std::fclose(out_) != 0 && !failed_) {
-        fail("closing the file failed");
+        fail("closing the file failed", "");
     }
 }
 
 // Said once, whatever follows: the rest of the run goes on without the trace.
-void TraceFile::fail(const char* what) {
+void TraceFile::fail(const char* what, const char* consequence) {
     failed_ = true;
     if (report_.lost) {
         *report_.lost = true;
     }
-    std::fprintf(stderr, "%s: %s: %s; the rest of the run is not recorded\n", report_.name.c_str(),
-                 what, std::strerror(errno));
+    std::fprintf(stderr, "%s: %s: %s%s\n", report_.name.c_str(), what, std::strerror(errno),
+                 consequence);
 }
 
 void TraceFile::append(std::string_view text) {
@@ -46,7 +46,7 @@ void TraceFile::flush() {
         return;
     }
     if (!failed_ && std::fwrite(buffer_.data(), 1, used_, out_) != used_) {
-        fail("writing failed");
+        fail("writing failed", "; the rest of the run is not recorded");
     }
     used_ = 0;
 }

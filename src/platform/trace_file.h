@@ -43,7 +43,7 @@ class TraceFile {
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
     void flush();
-    void fail(const char* what);
+    void fail(const char* what, const char* consequence);
 
     std::FILE* out_;
     TraceReport report_;
