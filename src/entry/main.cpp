@@ -1,12 +1,16 @@
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "entry/command_line.h"
+#include "entry/display_check.h"
 #include "entry/frm_entry.h"
 #include "entry/guarded_application.h"
+#include "entry/privilege.h"
 #include "entry/program.h"
+#include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -15,12 +19,50 @@ namespace {
 
 using selvar::entry::CommandLine;
 
+// The windows and the program's state, which goes last: the trace is complete (or known to be
+// lost) when this returns.
+int runWindows(char* programName, const selvar::entry::RunOptions& options,
+               std::unique_ptr<selvar::platform::AccessObserver> trace) {
+    // Our parser alone reads the arguments: Qt would take its own options (-platform, ...)
+    // even where they are another option's value.
+    int qtArgc = 1;
+    char fallbackName[] = "selvar";
+    char* qtArgv[] = {programName ? programName : fallbackName, nullptr};
+    selvar::entry::GuardedApplication app(qtArgc, qtArgv, selvar::entry::reportProblem);
+    QApplication::setApplicationName("selvar");
+    QApplication::setApplicationVersion(SELVAR_VERSION);
+
+    // A port that cannot be opened is said once and the program carries on with it absent.
+    selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
+                                   selvar::entry::reportProblem);
+    if (trace) {
+        program.keepObserver(std::move(trace));
+    }
+    selvar::entry::frmEntry& entry = program.start();
+    // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
+    // first, after its move in progress.
+    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
+    program.panelsLink().stopRampsOn(termination.request());
+    entry.show();
+    if (options.quitAfterStart) {
+        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
+    }
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A trace or output whose reader went away is a failed write, said once, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Before anything reads the environment: elevated, it is the caller's, not ours to trust.
+    if (const std::string reason = selvar::entry::elevatedPrivilegeReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
+    }
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << selvar::entry::argumentFromBytes(argv[i]);
     }
     // Parsed before the window system is touched: help, version and usage errors need no display.
     const CommandLine commandLine = selvar::entry::parseCommandLine(arguments);
@@ -39,14 +81,21 @@ int main(int argc, char** argv) {
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
+    // Found out before any file is created: Qt would abort after the trace was truncated.
+    if (const std::string reason = selvar::entry::missingDisplayReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
+    }
 
+    bool traceLost = false;  // outlives the trace, which sets it as late as its closing
     std::unique_ptr<selvar::platform::AccessObserver> trace;
     if (!options.tracePath.empty()) {
         const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
         std::string error;
         trace = selvar::platform::openBusTrace(
             options.tracePath,
-            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error);
+            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error,
+            &traceLost);
         if (!trace) {
             std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
                          error.c_str());
@@ -54,22 +103,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    selvar::entry::GuardedApplication app(argc, argv, selvar::entry::reportProblem);
-    QApplication::setApplicationName("selvar");
-    QApplication::setApplicationVersion(SELVAR_VERSION);
-
-    // A port that cannot be opened is said once and the program carries on with it absent.
-    selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
-                                   selvar::entry::reportProblem);
-    if (trace) {
-        program.keepObserver(std::move(trace));
-    }
-    selvar::entry::frmEntry& entry = program.start();
-    // Ctrl+C or a logout closes the entry window as the operator would.
-    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
-    entry.show();
-    if (options.quitAfterStart) {
-        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
-    }
-    return QApplication::exec();
+    const int status = runWindows(argc > 0 ? argv[0] : nullptr, options, std::move(trace));
+    // A trace that lost records fails the run, so that scripts can tell.
+    return traceLost ? 1 : status;
 }

@@ -40,8 +40,10 @@ VcdTiming VcdTiming::hardware() {
     return {"1ns", 1, true};
 }
 
-VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing)
-    : file_(out, "waveform"), timing_(std::move(timing)), start_(std::chrono::steady_clock::now()) {
+VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)
+    : file_(out, "waveform", std::move(report)),
+      timing_(std::move(timing)),
+      start_(std::chrono::steady_clock::now()) {
     std::string header = "$version Selvar Control bus trace $end\n$timescale " + timing_.timescale +
                          " $end\n$scope module lpt $end\n";
     for (int w = 0; w < kWireCount; ++w) {
