@@ -19,10 +19,27 @@ namespace {
 
 using selvar::entry::CommandLine;
 
+// The trace the options ask for, or null without one; false when it cannot be created, said
+// on standard error. lost is set if records are lost later (a full disk, a reader gone).
+bool openTrace(const selvar::entry::RunOptions& options, bool& lost,
+               std::unique_ptr<selvar::platform::AccessObserver>& trace) {
+    if (options.tracePath.empty()) {
+        return true;
+    }
+    const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
+    std::string error;
+    trace = selvar::platform::openBusTrace(
+        options.tracePath,
+        simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error, &lost);
+    if (!trace) {
+        std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(), error.c_str());
+    }
+    return trace != nullptr;
+}
+
 // The windows and the program's state, which goes last: the trace is complete (or known to be
 // lost) when this returns.
-int runWindows(char* programName, const selvar::entry::RunOptions& options,
-               std::unique_ptr<selvar::platform::AccessObserver> trace) {
+int runWindows(char* programName, const selvar::entry::RunOptions& options, bool& traceLost) {
     // Our parser alone reads the arguments: Qt would take its own options (-platform, ...)
     // even where they are another option's value.
     int qtArgc = 1;
@@ -32,6 +49,12 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options,
     QApplication::setApplicationName("selvar");
     QApplication::setApplicationVersion(SELVAR_VERSION);
 
+    // Opened only once the window system has answered: a display that cannot be reached ends
+    // the program inside Qt, and an earlier trace of the same name must not be lost to that.
+    std::unique_ptr<selvar::platform::AccessObserver> trace;
+    if (!openTrace(options, traceLost, trace)) {
+        return 1;
+    }
     // A port that cannot be opened is said once and the program carries on with it absent.
     selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
                                    selvar::entry::reportProblem);
@@ -88,22 +111,7 @@ int main(int argc, char** argv) {
     }
 
     bool traceLost = false;  // outlives the trace, which sets it as late as its closing
-    std::unique_ptr<selvar::platform::AccessObserver> trace;
-    if (!options.tracePath.empty()) {
-        const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
-        std::string error;
-        trace = selvar::platform::openBusTrace(
-            options.tracePath,
-            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error,
-            &traceLost);
-        if (!trace) {
-            std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
-                         error.c_str());
-            return 1;
-        }
-    }
-
-    const int status = runWindows(argc > 0 ? argv[0] : nullptr, options, std::move(trace));
+    const int status = runWindows(argc > 0 ? argv[0] : nullptr, options, traceLost);
     // A trace that lost records fails the run, so that scripts can tell.
     return traceLost ? 1 : status;
 }
