@@ -8,6 +8,7 @@
 #include "entry/guarded_application.h"
 #include "entry/program.h"
 #include "entry/termination_signals.h"
+#include "platform/adapters/adapter_provider.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
 
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Help:
             std::fputs(commandLine.message.c_str(), stdout);
             return 0;
+        case CommandLine::Action::ListAdapters:
+            std::fputs(selvar::platform::describeAdapters().c_str(), stdout);
+            return 0;
         case CommandLine::Action::Version:
             std::printf("%s\n", commandLine.message.c_str());
             return 0;
@@ -39,6 +43,12 @@ int main(int argc, char** argv) {
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
+    const std::string missingPin = selvar::platform::adapterPinsMissing(
+        options.port.adapter, selvar::platform::realSystemCalls());
+    if (!missingPin.empty()) {
+        std::fprintf(stderr, "selvar: %s\n\n%s", missingPin.c_str(), commandLine.usage.c_str());
+        return selvar::entry::kUsageExitStatus;
+    }
 
     std::unique_ptr<selvar::platform::AccessObserver> trace;
     if (!options.tracePath.empty()) {

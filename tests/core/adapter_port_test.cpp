@@ -235,7 +235,9 @@ TEST(Adapters, EveryOpenFailureSaysWhyAndWhatToDoAndLeavesThePortAbsent) {
          [](FakeGpio& g) { g.openErrno = EACCES; },
          {"Permission denied", "group gpio"}},
         {{"gpio:gpiochip0"}, [](FakeGpio& g) { g.requestErrno = EBUSY; }, {"busy", "gpioinfo"}},
-        {{"gpio:gpiochip0,pins=zcd:28"}, {}, {"lines 0 to 27", "zcd (now 28)"}},
+        {{"gpio:gpiochip0,pins=zcd:28"},
+         {},
+         {"zcd:28: GPIO chip /dev/gpiochip0 has lines 0 to 27"}},
     };
     for (const Case& c : cases) {
         Rig rig(c.carrier, 2);
@@ -246,6 +248,20 @@ TEST(Adapters, EveryOpenFailureSaysWhyAndWhatToDoAndLeavesThePortAbsent) {
         expectAbsent(rig, c.mentions, c.carrier.where);
         EXPECT_EQ(rig.board.dataLatch(), 0) << c.carrier.where;
     }
+}
+
+TEST(Adapters, AGpioPinTheChipLacksIsNamedBeforeAnyPortOpens) {
+    SimBoard board;
+    testing::SeamCount count;
+    FakeGpio chip(board, kGpioDefaultPins, count);
+    std::array<std::optional<AdapterConfig>, 3> adapters;
+    std::string error;
+    adapters[1] = parseAdapterConfig("gpio:gpiochip0,pins=miso:27", error);
+    EXPECT_EQ(adapterPinsMissing(adapters, chip), "");
+    adapters[2] = parseAdapterConfig("gpio:gpiochip0,pins=miso:28", error);
+    EXPECT_EQ(adapterPinsMissing(adapters, chip),
+              "--parport LPT3=gpio:gpiochip0: miso:28: GPIO chip /dev/gpiochip0 has lines 0 to 27");
+    EXPECT_EQ(count.writes + count.reads, 0);
 }
 
 TEST(Adapters, AnAdapterLostMidRunIsSaidOnceAndThePortBecomesAbsent) {

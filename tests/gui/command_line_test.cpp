@@ -70,6 +70,20 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.directBase, bases);
          }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
+        {{"--parport", "LPT2=gpio:gpiochip0,pins=mute:5"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.backend, PortBackend::Sim);
+             EXPECT_FALSE(o.port.adapter[0]);
+             ASSERT_TRUE(o.port.adapter[1]);
+             EXPECT_EQ(o.port.adapter[1]->device, "gpiochip0");
+             EXPECT_EQ(o.port.adapter[1]->pins[platform::Signal::Mute], 5);
+         }},
+        {{"--port-io", "ppdev", "--parport", "LPT1=ftdi", "--parport", "LPT3=/dev/parport7"},
+         [](const RunOptions& o) {
+             ASSERT_TRUE(o.port.adapter[0]);
+             EXPECT_EQ(o.port.adapter[0]->kind, platform::AdapterConfig::Kind::Ftdi);
+             EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
+         }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -119,6 +133,8 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "ppdev", "--sim-chips", "1"}, "--sim-chips applies to --port-io sim only"},
         {{"--port-io", "direct", "--sim-access-ns", "0"}, "--sim-access-ns applies to"},
         {{"--trace="}, "--trace: the file name is empty"},
+        {{"--parport", "LPT1=ftdi,pins=cs:0"}, "LPT1=ftdi,pins=cs:0: pins: pin 0 used by both"},
+        {{"--parport", "LPT1=gpio:"}, "name the chip"},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -190,6 +206,10 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
     EXPECT_NE(help.out.find("Usage: selvar [options]"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--sim-access-ns"), std::string::npos);
 
+    const ProgramRun adapters = runSelvar({"--list-adapters"});
+    EXPECT_EQ(adapters.exitCode, 0) << adapters.err;
+    EXPECT_NE(adapters.out.find("GPIO chips"), std::string::npos) << adapters.out;
+
     const ProgramRun version = runSelvar({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
     EXPECT_EQ(version.out, "selvar " SELVAR_VERSION "\n");
@@ -198,9 +218,11 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
         QStringList args;
         std::string reason;
     };
-    const Bad bad[] = {{{"--frobnicate"}, "Unknown option 'frobnicate'"},
-                       {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
-                       {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"}};
+    const Bad bad[] = {
+        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
+        {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
+        {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"},
+        {{"--parport", "LPT1=ftdi,pins=zcd:8"}, "zcd:8: the device has pins 0 to 7"}};
     for (const Bad& b : bad) {
         const ProgramRun run = runSelvar(b.args);
         EXPECT_EQ(run.exitCode, kUsageExitStatus) << b.args.join(' ').toStdString();

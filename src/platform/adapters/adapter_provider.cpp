@@ -24,4 +24,31 @@ PortProvider::Opened AdapterPortProvider::open(int lpt, std::uint16_t base) {
     return openFtdiPort(lpt, base, config, ftdi_);
 }
 
+std::string adapterPinsMissing(const std::array<std::optional<AdapterConfig>, 3>& adapters,
+                               SystemCalls& sys) {
+    for (std::size_t i = 0; i < adapters.size(); ++i) {
+        if (adapters[i] && adapters[i]->kind == AdapterConfig::Kind::Gpio) {
+            if (std::string missing = gpioLineMissing(*adapters[i], sys); !missing.empty()) {
+                return "--parport LPT" + std::to_string(i + 1) + "=gpio:" + adapters[i]->device +
+                       ": " + missing;
+            }
+        }
+    }
+    return {};
+}
+
+std::string describeAdapters() {
+    std::string text;
+    const auto section = [&text](const char* title, const std::vector<std::string>& lines) {
+        text += title;
+        text += lines.empty() ? " none found\n" : "\n";
+        for (const std::string& line : lines) {
+            text += "  " + line + "\n";
+        }
+    };
+    section("FTDI devices (--parport LPTn=ftdi:DEVICE):", listFtdiDevices());
+    section("GPIO chips (--parport LPTn=gpio:CHIP):", listGpioChips(realSystemCalls()));
+    return text;
+}
+
 }  // namespace selvar::platform

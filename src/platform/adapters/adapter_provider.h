@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/adapters/adapter_config.h"
 #include "platform/adapters/ftdi_port.h"
@@ -26,5 +27,15 @@ class AdapterPortProvider : public PortProvider {
     FtdiTransportFactory ftdi_;
     SystemCalls& sys_;
 };
+
+// Why a GPIO adapter's pins= names a line its chip lacks ("--parport LPT1=...: zcd:28: ..."),
+// or empty: a usage error, caught before any window opens, since the command line itself cannot
+// know the chip's size.
+std::string adapterPinsMissing(const std::array<std::optional<AdapterConfig>, 3>& adapters,
+                               SystemCalls& sys);
+
+// For --list-adapters: the FTDI devices and GPIO chips there are, one per line, each as
+// --parport would name it.
+std::string describeAdapters();
 
 }  // namespace selvar::platform

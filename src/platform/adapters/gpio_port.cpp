@@ -132,6 +132,19 @@ Chip findChip(const std::string& device, SystemCalls& sys) {
     return {-1, device, {}};
 }
 
+// The first wired pin the chip lacks, as "zcd:28: GPIO chip /dev/gpiochip0 has lines 0 to 27";
+// else empty.
+std::string missingLine(const AdapterPins& pins, const Chip& chip) {
+    for (const SignalName& n : kSignalNames) {
+        if (static_cast<std::uint32_t>(pins[n.signal]) >= chip.info.lines) {
+            return std::string(n.name) + ":" + std::to_string(pins[n.signal]) + ": GPIO chip " +
+                   chip.path + " has lines 0 to " +
+                   std::to_string(static_cast<long>(chip.info.lines) - 1);
+        }
+    }
+    return {};
+}
+
 gpio_v2_line_request lineRequest(const AdapterPins& pins) {
     gpio_v2_line_request request{};
     for (std::size_t i = 0; i < kSignalNames.size(); ++i) {
@@ -160,17 +173,9 @@ PortProvider::Opened openGpioPort(int lpt, std::uint16_t base, const AdapterConf
         return {nullptr, adapterFailure(lpt, "cannot open GPIO chip " + config.device,
                                         std::strerror(err), openFix(err))};
     }
-    for (const SignalName& n : kSignalNames) {
-        if (static_cast<std::uint32_t>(config.pins[n.signal]) >= chip.info.lines) {
-            sys.close(chip.fd);
-            return {nullptr,
-                    adapterFailure(lpt,
-                                   "GPIO chip " + chip.path + " has lines 0 to " +
-                                       std::to_string(static_cast<long>(chip.info.lines) - 1),
-                                   {},
-                                   std::string("Choose another pin for ") + n.name + " (now " +
-                                       std::to_string(config.pins[n.signal]) + ") with ,pins=.")};
-        }
+    if (const std::string missing = missingLine(config.pins, chip); !missing.empty()) {
+        sys.close(chip.fd);
+        return {nullptr, adapterFailure(lpt, missing, {}, "Choose another pin with ,pins=.")};
     }
     gpio_v2_line_request request = lineRequest(config.pins);
     const int result = sys.ioctl(chip.fd, GPIO_V2_GET_LINE_IOCTL, &request);
@@ -181,6 +186,15 @@ PortProvider::Opened openGpioPort(int lpt, std::uint16_t base, const AdapterConf
                                         std::strerror(err), openFix(err))};
     }
     return {std::make_unique<GpioPort>(sys, request.fd, lpt, base), {}};
+}
+
+std::string gpioLineMissing(const AdapterConfig& config, SystemCalls& sys) {
+    const Chip chip = findChip(config.device, sys);
+    if (chip.fd < 0) {
+        return {};  // said when the port is selected
+    }
+    sys.close(chip.fd);
+    return missingLine(config.pins, chip);
 }
 
 std::vector<std::string> gpioChipPaths() {

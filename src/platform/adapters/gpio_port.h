@@ -16,6 +16,10 @@ namespace selvar::platform {
 PortProvider::Opened openGpioPort(int lpt, std::uint16_t base, const AdapterConfig& config,
                                   SystemCalls& sys);
 
+// The first wired pin the chip config names lacks ("zcd:28: GPIO chip /dev/gpiochip0 has lines 0
+// to 27"), or empty, also when the chip cannot be opened now. Only reads the chip's description.
+std::string gpioLineMissing(const AdapterConfig& config, SystemCalls& sys);
+
 // The GPIO chips' device nodes on this machine (/dev/gpiochipN), in order.
 std::vector<std::string> gpioChipPaths();
 
