@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "access_recorder.h"
-#include "adapter_doubles.h"
+#include "adapter_rig.h"
 #include "chiplink/mod_selvar_hw.h"
 #include "platform/adapters/adapter_provider.h"
 #include "platform/sim_board.h"
@@ -18,71 +17,10 @@ namespace {
 using chiplink::GainCodes;
 using chiplink::modSelvarHw;
 using chiplink::PortChoice;
+using testing::Carrier;
 using testing::FakeFtdi;
 using testing::FakeGpio;
-
-// How LPT1 reaches the simulated boards: a parallel port, or an adapter given as on the
-// command line (empty: the parallel port).
-struct Carrier {
-    const char* where;
-    FakeFtdi::Setup ftdi{};
-};
-
-// The chip link over the selected port, LPT1 carried as given, every access recorded.
-struct Rig {
-    Rig(const Carrier& carrier, int chips)
-        : board({chips, true, 0}), gpio(board, pins(carrier), count) {
-        masks.buildBitMasks();
-        std::array<std::optional<AdapterConfig>, 3> adapters;
-        if (*carrier.where) {
-            std::string error;
-            adapters[0] = parseAdapterConfig(carrier.where, error);
-            EXPECT_TRUE(adapters[0]) << error;
-        }
-        const AdapterPins p = pins(carrier);
-        provider = std::make_unique<AdapterPortProvider>(
-            adapters, std::make_unique<ParallelView>(board),
-            [this, p, setup = carrier.ftdi] {
-                return std::make_unique<FakeFtdi>(board, p, setup, count);
-            },
-            gpio);
-        port = std::make_unique<SelectedPort>(
-            *provider, [this](const std::string& m) { failures.push_back(m); }, &traffic);
-        hw = std::make_unique<modSelvarHw>(*port, masks);
-    }
-    static AdapterPins pins(const Carrier& c) {
-        std::string error;
-        const auto config = *c.where ? parseAdapterConfig(c.where, error) : std::nullopt;
-        return config ? config->pins : kFtdiDefaultPins;
-    }
-    // The parallel port with the same board behind it, unpaced.
-    struct ParallelView : PortProvider {
-        explicit ParallelView(SimBoard& b) : board(b) {}
-        Opened open(int, std::uint16_t base) override {
-            struct View : PortIo {
-                View(SimBoard& b, std::uint16_t a) : board(b), base(a) {}
-                std::uint8_t read(std::uint16_t a) override { return board.readRegister(a - base); }
-                void write(std::uint16_t a, std::uint8_t v) override {
-                    board.writeRegister(a - base, v);
-                }
-                SimBoard& board;
-                std::uint16_t base;
-            };
-            return {std::make_unique<View>(board, base), {}};
-        }
-        SimBoard& board;
-    };
-
-    SimBoard board;
-    testing::SeamCount count;
-    FakeGpio gpio;
-    testing::AccessRecorder traffic;
-    std::vector<std::string> failures;
-    chiplink::BitMaskTable masks;
-    std::unique_ptr<PortProvider> provider;
-    std::unique_ptr<SelectedPort> port;
-    std::unique_ptr<modSelvarHw> hw;
-};
+using Rig = testing::AdapterRig;
 
 const Carrier kParallel{""};
 const Carrier kAdapters[] = {
