@@ -14,18 +14,6 @@ namespace {
 using selvar::fuzz::require;
 using namespace selvar::platform;
 
-std::string canonical(const AdapterConfig& config) {
-    std::string text = config.kind == AdapterConfig::Kind::Gpio ? "gpio:" + config.device
-                       : config.device.empty()                  ? std::string("ftdi")
-                                                                : "ftdi:" + config.device;
-    const char* separator = ",pins=";
-    for (const SignalName& n : kSignalNames) {
-        text += separator + std::string(n.name) + ":" + std::to_string(config.pins[n.signal]);
-        separator = ",";
-    }
-    return text;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pins.insert(pin);
     }
     require(pins.size() == config->pins.pin.size(), "no pin is used twice", input);
-    const auto reread = parseAdapterConfig(canonical(*config), error);
+    const auto reread = parseAdapterConfig(formatAdapterConfig(*config), error);
     require(reread && reread->kind == config->kind && reread->device == config->device &&
                 reread->pins.pin == config->pins.pin,
             "the canonical form reads back the same", input);

@@ -28,4 +28,7 @@ bool namesAdapter(std::string_view where);
 // unknown signal, a pin used twice, a pin the device lacks).
 std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::string& error);
 
+// The adapter as --parport takes it, every pin written out: parses back to the same adapter.
+std::string formatAdapterConfig(const AdapterConfig& config);
+
 }  // namespace selvar::platform
