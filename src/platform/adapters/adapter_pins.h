@@ -54,7 +54,10 @@ struct AdapterPins {
         return (levels & bit((*this)[Signal::ReadBack])) != 0;
     }
 
-    static constexpr std::uint64_t bit(int pin) { return std::uint64_t{1} << pin; }
+    // No bit for a pin beyond the masks' reach, rather than an undefined shift.
+    static constexpr std::uint64_t bit(int pin) {
+        return pin >= 0 && pin < 64 ? std::uint64_t{1} << pin : 0;
+    }
 };
 
 // The names the command line and the messages use for the signals, in the order pins= lists them.

@@ -30,7 +30,6 @@ class AdapterPort : public PortIo {
     // The read-back line's level now.
     virtual bool sampleReadBack() = 0;
 
-    std::uint8_t latch() const { return latch_; }
     void setLatch(std::uint8_t value) { latch_ = value; }
 
   private:

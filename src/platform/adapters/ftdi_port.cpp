@@ -96,6 +96,7 @@ class FtdiPort final : public AdapterPort {
     }
     void level(std::uint8_t dataRegister) {
         const auto pins = static_cast<std::uint8_t>(pins_.levels(dataRegister));
+        pinsNow_ = pins;
         if (!mpsse_) {
             out_.push_back(pins);
             return;
@@ -108,7 +109,7 @@ class FtdiPort final : public AdapterPort {
     std::size_t sample() {
         if (!mpsse_) {
             // Synchronous bit-bang reads the pins as each byte goes out: resend the levels.
-            out_.push_back(static_cast<std::uint8_t>(pins_.levels(latch())));
+            out_.push_back(pinsNow_);
             return out_.size() - 1;
         }
         out_.push_back(kGetBitsLow);
@@ -154,6 +155,7 @@ class FtdiPort final : public AdapterPort {
     std::vector<std::size_t> samples_;  // per sample: its byte among the answers
     std::array<std::size_t, BusBatch::kMaxSamples> sampleOf_{};  // a batch sample's place there
     std::size_t replies_ = 0;
+    std::uint8_t pinsNow_ = 0;  // the output levels last sent
 };
 
 std::string openFix(FtdiFailure failure, int lpt) {
