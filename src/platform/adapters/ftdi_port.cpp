@@ -36,7 +36,7 @@ class FtdiPort final : public AdapterPort {
         begin();
         std::size_t batchSamples = 0;
         std::size_t probeFirst = 0;
-        int probeLimit = 0;
+        int probeLimit = -1;  // no probe in this batch
         for (const BusBatch::Step& step : batch) {
             switch (step.op) {
                 case BusBatch::Op::WriteData:
@@ -66,7 +66,7 @@ class FtdiPort final : public AdapterPort {
         for (std::size_t i = 0; i < batchSamples; ++i) {
             batch.setSampled(i, readBack(sampleOf_[i]));
         }
-        if (probeLimit > 0) {
+        if (probeLimit >= 0) {
             int n = 1;
             while (n <= probeLimit && !readBack(probeFirst + static_cast<std::size_t>(n - 1))) {
                 ++n;
