@@ -240,6 +240,16 @@ TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
     EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
 }
 
+TEST(SelvarProgram, SaysOnceThatAnAdapterIsMissingAndRunsOn) {
+    const ProgramRun run =
+        runSelvar({"--parport", "LPT1=ftdi:d:999/999", "--quit-after-start"}, true);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string said = "LPT1: cannot open the FTDI adapter d:999/999";
+    const auto at = run.err.find(said);
+    EXPECT_NE(at, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(said, at + 1), std::string::npos) << run.err;
+}
+
 TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {
     struct Case {
         const char* file;
