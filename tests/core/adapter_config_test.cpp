@@ -53,7 +53,9 @@ TEST(AdapterConfig, RefusesWhatCouldDriveAWrongPinNamingIt) {
         {"ftdi,pins=clk:0x1", "clk:0x1: the device has pins"},
         {"gpio:gpiochip0,pins=zcd:99999", "zcd:99999"},
         {"gpio:", "name the chip"},
-        {"ftdi:", "empty"},
+        {"ftdi:", "DEVICE is d:BUS/ADDR"},
+        {"ftdi:0x0403:0x6014", "DEVICE is d:BUS/ADDR"},
+        {"ftdi:s:", "DEVICE is d:BUS/ADDR"},
         {"ftdix", "is not ftdi"},
     };
     for (const Case& c : cases) {

@@ -98,8 +98,11 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
         }
     } else if (head == "ftdi" || head.starts_with("ftdi:")) {
         head.remove_prefix(head.size() > 4 ? 5 : 4);
-        if (where.starts_with("ftdi:") && head.empty()) {
-            error = "ftdi: the device after 'ftdi:' is empty";
+        // libftdi's own forms; anything else it would only refuse once the port is selected.
+        const bool named =
+            head.starts_with("d:") || head.starts_with("i:") || head.starts_with("s:");
+        if (where.starts_with("ftdi:") && (head.size() < 3 || !named)) {
+            error = "ftdi: DEVICE is d:BUS/ADDR, i:VID:PID[:INDEX] or s:VID:PID:SERIAL";
             return std::nullopt;
         }
     } else {
