@@ -43,11 +43,23 @@ QStringList argumentsOf(std::string_view input) {
     }
 }
 
+bool sameAdapters(const PortOptions& p, const PortOptions& q) {
+    for (std::size_t i = 0; i < p.adapter.size(); ++i) {
+        const auto& a = p.adapter[i];
+        const auto& b = q.adapter[i];
+        if (a.has_value() != b.has_value() ||
+            (a && (a->kind != b->kind || a->device != b->device || a->pins.pin != b->pins.pin))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool sameOptions(const RunOptions& a, const RunOptions& b) {
     const PortOptions& p = a.port;
     const PortOptions& q = b.port;
     return p.backend == q.backend && p.ppdevDevice == q.ppdevDevice &&
-           p.directBase == q.directBase && p.sim.chips == q.sim.chips &&
+           p.directBase == q.directBase && sameAdapters(p, q) && p.sim.chips == q.sim.chips &&
            p.sim.idleLineHigh == q.sim.idleLineHigh && p.sim.accessNs == q.sim.accessNs &&
            a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart;
 }
@@ -80,9 +92,18 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
                 const QString where =
                     ppdev ? selvar::entry::argumentFromBytes(port.ppdevDevice[i].c_str())
                           : "0x" + QString::number(port.directBase[i], 16);
-                args << QStringLiteral("--parport=LPT%1=").arg(i + 1) + where;
+                if (!port.adapter[i]) {
+                    args << QStringLiteral("--parport=LPT%1=").arg(i + 1) + where;
+                }
             }
             break;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (port.adapter[i]) {
+            args << QStringLiteral("--parport=LPT%1=").arg(i + 1) +
+                        QString::fromStdString(
+                            selvar::platform::formatAdapterConfig(*port.adapter[i]));
         }
     }
     if (!o.tracePath.empty()) {
@@ -133,7 +154,7 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
             "usage line names the program", input);
     for (const char* name :
          {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
-          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start"}) {
+          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start", "--list-adapters"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }
@@ -167,8 +188,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case Action::Version:
             require(result.message == "selvar " SELVAR_VERSION, "version line", input);
             break;
+        case Action::ListAdapters:
+            require(result.message.empty(), "a listing carries no message", input);
+            break;
         default:
-            require(false, "action is run, error, help or version", input);
+            require(false, "action is run, error, help, version or list", input);
     }
 
     require(sameResult(parseCommandLine(arguments), result), "parsing is deterministic", input);

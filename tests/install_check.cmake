@@ -6,7 +6,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/selvar share/applications/selvar.desktop share/icons/hicolor/scalable/apps/selvar.svg)
+foreach(f bin/selvar share/applications/selvar.desktop share/icons/hicolor/scalable/apps/selvar.svg
+          lib/udev/rules.d/60-selvar-adapters.rules)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "missing after install: ${f}")
     endif()

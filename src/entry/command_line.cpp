@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/adapters/adapter_config.h"
+
 namespace selvar::entry {
 
 namespace {
@@ -29,9 +31,12 @@ struct Parser {
         "parport",
         "Where LPTn (n = 1..3) really is: a ppdev device "
         "(LPT1=/dev/parport1) or, for direct I/O, the hex base address of "
-        "the port (LPT1=0xd010). Repeatable. Defaults: /dev/parport0..2; 378h, "
-        "278h, 3BCh.",
+        "the port (LPT1=0xd010); or, with any --port-io, a USB or GPIO adapter: "
+        "ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]. Repeatable. Defaults: "
+        "/dev/parport0..2; 378h, 278h, 3BCh.",
         "LPTn=WHERE"};
+    QCommandLineOption listAdapters{"list-adapters",
+                                    "List the FTDI devices and GPIO chips there are, and exit."};
     QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2. Default: 2.",
                                 "0|1|2", "2"};
     QCommandLineOption simIdleLine{
@@ -57,7 +62,7 @@ struct Parser {
             "Selvar Control: gain panels for one or two Selvar demo "
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
-                       forcePort, quitAfterStart});
+                       forcePort, quitAfterStart, listAdapters});
     }
 };
 
@@ -141,6 +146,17 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
         return false;
     }
     seen[lpt - 1] = true;
+    if (platform::namesAdapter(where)) {
+        port.adapter[lpt - 1] = platform::parseAdapterConfig(where, error);
+        if (!port.adapter[lpt - 1]) {
+            error = "--parport " + s + ": " + error;
+        }
+        return port.adapter[lpt - 1].has_value();
+    }
+    if (backend == PortBackend::Sim) {
+        error = "--parport applies to --port-io ppdev or direct only, unless it names an adapter";
+        return false;
+    }
     if (backend == PortBackend::Ppdev) {
         port.ppdevDevice[lpt - 1] = where;
         return true;
@@ -218,10 +234,6 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     }
 
     const bool sim = port.backend == PortBackend::Sim;
-    if (sim && p.qt.isSet(p.parport)) {
-        error = "--parport applies to --port-io ppdev or direct only";
-        return false;
-    }
     std::array<bool, 3> seen{};
     for (const QString& spec : p.qt.values(p.parport)) {
         if (!applyParport(spec, port.backend, port, seen, error)) {
@@ -301,6 +313,10 @@ CommandLine parseCommandLine(const QStringList& given, const std::string& system
     if (p.qt.isSet(p.help)) {
         result.action = CommandLine::Action::Help;
         result.message = result.usage;
+        return result;
+    }
+    if (p.qt.isSet(p.listAdapters)) {
+        result.action = CommandLine::Action::ListAdapters;
         return result;
     }
     if (p.qt.isSet(p.version)) {

@@ -15,7 +15,7 @@ struct RunOptions {
 };
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error };
+    enum class Action { Run, Help, Version, Error, ListAdapters };
     Action action = Action::Run;
     RunOptions options;
     // Help: the usage text. Version: the version line. Error: the reason, one line.

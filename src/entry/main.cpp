@@ -12,6 +12,7 @@
 #include "entry/program.h"
 #include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
+#include "platform/adapters/adapter_provider.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
 
@@ -93,6 +94,9 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Help:
             std::fputs(commandLine.message.c_str(), stdout);
             return 0;
+        case CommandLine::Action::ListAdapters:
+            std::fputs(selvar::platform::describeAdapters().c_str(), stdout);
+            return 0;
         case CommandLine::Action::Version:
             std::printf("%s\n", commandLine.message.c_str());
             return 0;
@@ -108,6 +112,13 @@ int main(int argc, char** argv) {
     if (const std::string reason = selvar::entry::missingDisplayReason(); !reason.empty()) {
         std::fprintf(stderr, "selvar: %s\n", reason.c_str());
         return 1;
+    }
+    // A GPIO pin the chip does not have is a usage error, found before any window opens.
+    const std::string missingPin = selvar::platform::adapterPinsMissing(
+        options.port.adapter, selvar::platform::realSystemCalls());
+    if (!missingPin.empty()) {
+        std::fprintf(stderr, "selvar: %s\n\n%s", missingPin.c_str(), commandLine.usage.c_str());
+        return selvar::entry::kUsageExitStatus;
     }
 
     bool traceLost = false;  // outlives the trace, which sets it as late as its closing

@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/adapters/adapter_config.h"
 #include "platform/selected_port.h"
 #include "platform/sim_board.h"
 
@@ -19,6 +21,8 @@ struct PortOptions {
     std::array<std::string, 3> ppdevDevice{"/dev/parport0", "/dev/parport1", "/dev/parport2"};
     // LPT1..3 for direct I/O: the real base addresses (e.g. a PCIe card at 0xd010).
     std::array<std::uint16_t, 3> directBase{0x378, 0x278, 0x3BC};
+    // LPT1..3 carried by a USB or GPIO adapter instead, whatever the backend.
+    std::array<std::optional<AdapterConfig>, 3> adapter;
     SimBoardConfig sim;
 };
 

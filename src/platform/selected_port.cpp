@@ -57,10 +57,48 @@ void SelectedPort::run(std::uint16_t base, BusBatch& batch) {
         runSteps(*this, base, batch);
         return;
     }
-    io_->run(base, batch);
+    try {
+        io_->run(base, batch);
+    } catch (const PortLost& lost) {
+        batch.setProbeCount(0);
+        runStepwise(drop(lost), base, batch);
+    }
     if (!observers_.empty()) {
         replay(batch);
     }
+}
+
+void SelectedPort::wait(std::uint16_t address, long reads, const std::atomic<bool>* stop) {
+    guard(address);
+    if (reads <= 0) {
+        return;
+    }
+    if (!io_->runsBatches()) {
+        for (long i = 0; i < reads && !stopRequested(stop, i); ++i) {
+            read(address);
+        }
+        return;
+    }
+    if (!observers_.empty()) {
+        const std::uint8_t latch = read(address);
+        for (long i = 1; i < reads; ++i) {
+            observers_.read(address, latch);
+        }
+    }
+    try {
+        io_->wait(address, reads, stop);
+    } catch (const PortLost& lost) {
+        drop(lost);
+    }
+}
+
+PortIo& SelectedPort::drop(const PortLost& lost) {
+    io_ = &absentPort();
+    backend_.reset();
+    if (reportFailure_) {
+        reportFailure_(lost.what());
+    }
+    return *io_;
 }
 
 // The accesses a parallel port would have made for the batch, with the levels the backend

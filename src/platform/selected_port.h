@@ -57,7 +57,12 @@ class SelectedPort final : public PortIo {
     // Inline: the chip link makes a hundred of these per transfer.
     std::uint8_t read(std::uint16_t address) override {
         guard(address);
-        const std::uint8_t value = io_->read(address);
+        std::uint8_t value;
+        try {
+            value = io_->read(address);
+        } catch (const PortLost& lost) {
+            value = drop(lost).read(address);
+        }
         if (!observers_.empty()) {
             observers_.read(address, value);
         }
@@ -65,7 +70,11 @@ class SelectedPort final : public PortIo {
     }
     void write(std::uint16_t address, std::uint8_t value) override {
         guard(address);
-        io_->write(address, value);
+        try {
+            io_->write(address, value);
+        } catch (const PortLost& lost) {
+            drop(lost);
+        }
         if (!observers_.empty()) {
             observers_.write(address, value);
         }
@@ -76,6 +85,9 @@ class SelectedPort final : public PortIo {
     // a parallel port would have made for it.
     void run(BusBatch& batch);
     void run(std::uint16_t base, BusBatch& batch) override;
+    // A parallel port makes the reads, each guarded and observed; an adapter waits by the
+    // clock, its observers hearing the reads a parallel port would have made.
+    void wait(std::uint16_t address, long reads, const std::atomic<bool>* stop = nullptr) override;
 
   private:
     // Before any selection no 16-bit address is within two of this.
@@ -87,6 +99,8 @@ class SelectedPort final : public PortIo {
         }
     }
     [[noreturn]] void refuse(std::uint16_t address) const;
+    // The backend's device went away: say so once and go on with the port absent.
+    PortIo& drop(const PortLost& lost);
     void replay(const BusBatch& batch);
 
     PortProvider& provider_;

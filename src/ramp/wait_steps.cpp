@@ -15,16 +15,10 @@ void waitSteps(platform::PortIo& io, std::uint16_t portBase, int delay, int step
     if (units < 1) {
         return;
     }
-    // The reads are the ramp's only clock: each value goes to a volatile sink so that no
-    // optimiser, even one that sees through the backend, can drop a read.
-    [[maybe_unused]] volatile std::uint8_t sink = 0;
-    const long reads = static_cast<long>(units) * kReadsPerWaitUnit;
-    for (long i = 0; i < reads; ++i) {
-        if (stop && i % kReadsPerStopCheck == 0 && stop->load(std::memory_order_relaxed)) {
-            return;
-        }
-        sink = io.read(portBase);
-    }
+    // The reads are the ramp's only clock; the port makes them, or waits as long by the clock
+    // when it is an adapter whose reads would each be a USB round trip. A stop request cuts the
+    // wait short.
+    io.wait(portBase, static_cast<long>(units) * kReadsPerWaitUnit, stop);
 }
 
 }  // namespace selvar::modPubShare

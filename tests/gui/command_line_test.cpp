@@ -86,6 +86,20 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.tracePath, "caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log");
          }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
+        {{"--parport", "LPT2=gpio:gpiochip0,pins=mute:5"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.port.backend, PortBackend::Sim);
+             EXPECT_FALSE(o.port.adapter[0]);
+             ASSERT_TRUE(o.port.adapter[1]);
+             EXPECT_EQ(o.port.adapter[1]->device, "gpiochip0");
+             EXPECT_EQ(o.port.adapter[1]->pins[platform::Signal::Mute], 5);
+         }},
+        {{"--port-io", "ppdev", "--parport", "LPT1=ftdi", "--parport", "LPT3=/dev/parport7"},
+         [](const RunOptions& o) {
+             ASSERT_TRUE(o.port.adapter[0]);
+             EXPECT_EQ(o.port.adapter[0]->kind, platform::AdapterConfig::Kind::Ftdi);
+             EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
+         }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -136,6 +150,8 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "ppdev", "--sim-chips", "1"}, "--sim-chips applies to --port-io sim only"},
         {{"--port-io", "direct", "--sim-access-ns", "0"}, "--sim-access-ns applies to"},
         {{"--trace="}, "--trace: the file name is empty"},
+        {{"--parport", "LPT1=ftdi,pins=cs:0"}, "LPT1=ftdi,pins=cs:0: pins: pin 0 used by both"},
+        {{"--parport", "LPT1=gpio:"}, "name the chip"},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -260,6 +276,10 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
     EXPECT_NE(help.out.find("Usage: selvar [options]"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--sim-access-ns"), std::string::npos);
 
+    const ProgramRun adapters = runSelvar({"--list-adapters"});
+    EXPECT_EQ(adapters.exitCode, 0) << adapters.err;
+    EXPECT_NE(adapters.out.find("GPIO chips"), std::string::npos) << adapters.out;
+
     const ProgramRun version = runSelvar({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
     EXPECT_EQ(version.out, "selvar " SELVAR_VERSION "\n");
@@ -268,9 +288,11 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
         QStringList args;
         std::string reason;
     };
-    const Bad bad[] = {{{"--frobnicate"}, "Unknown option 'frobnicate'"},
-                       {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
-                       {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"}};
+    const Bad bad[] = {
+        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
+        {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
+        {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"},
+        {{"--parport", "LPT1=ftdi,pins=zcd:8"}, "zcd:8: the device has pins 0 to 7"}};
     for (const Bad& b : bad) {
         const ProgramRun run = runSelvar(b.args);
         EXPECT_EQ(run.exitCode, kUsageExitStatus) << b.args.join(' ').toStdString();
@@ -287,6 +309,16 @@ TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
     const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")}, true);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
+}
+
+TEST(SelvarProgram, SaysOnceThatAnAdapterIsMissingAndRunsOn) {
+    const ProgramRun run =
+        runSelvar({"--parport", "LPT1=ftdi:d:999/999", "--quit-after-start"}, true);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string said = "LPT1: cannot open the FTDI adapter d:999/999";
+    const auto at = run.err.find(said);
+    EXPECT_NE(at, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(said, at + 1), std::string::npos) << run.err;
 }
 
 TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {

@@ -1,0 +1,139 @@
+#include "platform/adapters/adapter_config.h"
+
+#include <charconv>
+
+namespace selvar::platform {
+
+namespace {
+
+constexpr std::string_view kPinsKey = ",pins=";
+
+std::optional<int> parsePin(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text.size() > 5 || ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Signal> signalNamed(std::string_view name) {
+    for (const SignalName& n : kSignalNames) {
+        if (name == n.name) {
+            return n.signal;
+        }
+    }
+    return std::nullopt;
+}
+
+// Applies "cs:3,clk:0,..." over the defaults; every signal at most once, every pin on the device.
+bool applyPins(std::string_view list, int pinCount, AdapterPins& pins, std::string& error) {
+    std::array<bool, kSignalCount> given{};
+    while (true) {
+        const std::size_t comma = list.find(',');
+        const std::string_view item = list.substr(0, comma);
+        const std::size_t colon = item.find(':');
+        const auto signal = signalNamed(item.substr(0, colon));
+        if (colon == std::string_view::npos || !signal) {
+            error = "pins: '" + std::string(item) +
+                    "' is not SIGNAL:PIN with SIGNAL cs, clk, data, miso, mute or zcd";
+            return false;
+        }
+        const auto pin = parsePin(item.substr(colon + 1));
+        if (!pin || *pin < 0 || *pin >= pinCount) {
+            error = "pins: " + std::string(item) + ": the device has pins 0 to " +
+                    std::to_string(pinCount - 1);
+            return false;
+        }
+        auto& seen = given[static_cast<std::size_t>(*signal)];
+        if (seen) {
+            error = "pins: " + std::string(signalName(*signal)) + " given more than once";
+            return false;
+        }
+        seen = true;
+        pins[*signal] = *pin;
+        if (comma == std::string_view::npos) {
+            return true;
+        }
+        list.remove_prefix(comma + 1);
+    }
+}
+
+// After the overrides, two signals on one pin would short an output against another line.
+bool checkDistinct(const AdapterPins& pins, std::string& error) {
+    for (std::size_t i = 0; i < kSignalNames.size(); ++i) {
+        for (std::size_t j = i + 1; j < kSignalNames.size(); ++j) {
+            const SignalName a = kSignalNames[i], b = kSignalNames[j];
+            if (pins[a.signal] == pins[b.signal]) {
+                error = "pins: pin " + std::to_string(pins[a.signal]) + " used by both " + a.name +
+                        " and " + b.name;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool namesAdapter(std::string_view where) {
+    return where == "ftdi" || where.starts_with("ftdi:") || where.starts_with("ftdi,") ||
+           where.starts_with("gpio:");
+}
+
+std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::string& error) {
+    const std::size_t pinsAt = where.find(kPinsKey);
+    std::string_view head = where.substr(0, pinsAt);
+    AdapterConfig config;
+    int pinCount = kFtdiPinCount;
+    if (head.starts_with("gpio:")) {
+        config.kind = AdapterConfig::Kind::Gpio;
+        config.pins = kGpioDefaultPins;
+        pinCount = kGpioPinLimit;
+        head.remove_prefix(5);
+        if (head.empty()) {
+            error = "gpio: name the chip (gpio:gpiochip0 or gpio:/dev/gpiochip0)";
+            return std::nullopt;
+        }
+    } else if (head == "ftdi" || head.starts_with("ftdi:")) {
+        head.remove_prefix(head.size() > 4 ? 5 : 4);
+        // libftdi's own forms; anything else it would only refuse once the port is selected.
+        const bool named =
+            head.starts_with("d:") || head.starts_with("i:") || head.starts_with("s:");
+        if (where.starts_with("ftdi:") && (head.size() < 3 || !named)) {
+            error = "ftdi: DEVICE is d:BUS/ADDR, i:VID:PID[:INDEX] or s:VID:PID:SERIAL";
+            return std::nullopt;
+        }
+    } else {
+        // Built by appending: GCC 12 at -O3 sees an overlapping copy (a false -Wrestrict) when
+        // a one-character literal is put in front of a string.
+        std::string text = "'";
+        text.append(where).append("' is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
+        error = std::move(text);
+        return std::nullopt;
+    }
+    config.device = std::string(head);
+    if (pinsAt != std::string_view::npos &&
+        !applyPins(where.substr(pinsAt + kPinsKey.size()), pinCount, config.pins, error)) {
+        return std::nullopt;
+    }
+    if (!checkDistinct(config.pins, error)) {
+        return std::nullopt;
+    }
+    return config;
+}
+
+std::string formatAdapterConfig(const AdapterConfig& config) {
+    std::string text = config.kind == AdapterConfig::Kind::Gpio ? "gpio:" + config.device
+                       : config.device.empty()                  ? std::string("ftdi")
+                                                                : "ftdi:" + config.device;
+    std::string_view separator = kPinsKey;
+    for (const SignalName& n : kSignalNames) {
+        text += std::string(separator) + n.name + ":" + std::to_string(config.pins[n.signal]);
+        separator = ",";
+    }
+    return text;
+}
+
+}  // namespace selvar::platform
