@@ -42,13 +42,14 @@ struct Parser {
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
+    QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
 
     Parser() {
         qt.setApplicationDescription(
             "Selvar Control: gain panels for one or two Selvar demo "
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
-                       quitAfterStart});
+                       quitAfterStart, monitor});
     }
 };
 
@@ -225,6 +226,7 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
     }
     out.tracePath = text(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
+    out.openMonitor = p.qt.isSet(p.monitor);
     return true;
 }
 

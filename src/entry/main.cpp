@@ -8,6 +8,7 @@
 #include "entry/guarded_application.h"
 #include "entry/program.h"
 #include "entry/termination_signals.h"
+#include "monitor/frm_bus.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
 
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
     // Ctrl+C or a logout closes the entry window as the operator would.
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     entry.show();
+    if (options.openMonitor) {
+        program.frmBus().show();
+    }
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
     }
