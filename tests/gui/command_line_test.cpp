@@ -38,6 +38,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.sim.accessNs, 1000);
              EXPECT_EQ(o.tracePath, "");
              EXPECT_FALSE(o.quitAfterStart);
+             EXPECT_FALSE(o.openMonitor);
          }},
         {{"--sim-chips", "0", "--sim-idle-line", "low", "--sim-access-ns", "0"},
          [](const RunOptions& o) {
@@ -70,6 +71,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.directBase, bases);
          }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
+        {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
