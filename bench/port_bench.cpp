@@ -59,13 +59,26 @@ struct Rig {
     chiplink::modSelvarHw hw{port, masks};
 };
 
-// The same transfers bare and with the bus monitor's capture watching every access: what the
-// monitor adds to an access, and that it allocates nothing per access either.
-void BM_SendGainWords(benchmark::State& state, bool monitored) {
+// An observer that does nothing: the floor of what any observer adds to an access.
+class NullObserver final : public platform::AccessObserver {
+  public:
+    void onRead(std::uint16_t, std::uint8_t) override {}
+    void onWrite(std::uint16_t, std::uint8_t) override {}
+};
+
+enum class Watched { Nothing, NullObserver, Monitor };
+
+// The same transfers bare, with an observer that does nothing, and with the bus monitor's
+// capture watching every access: what the monitor adds to an access, and that it allocates
+// nothing per access either.
+void BM_SendGainWords(benchmark::State& state, Watched watched) {
     Rig rig(0);
     monitor::BusCapture capture(platform::VcdTiming::simulated(0));
+    NullObserver null;
     platform::ObserverAttachment attachment;
-    if (monitored) {
+    if (watched == Watched::NullObserver) {
+        attachment = platform::ObserverAttachment(rig.port.observers(), null);
+    } else if (watched == Watched::Monitor) {
         attachment = platform::ObserverAttachment(rig.port.observers(), capture);
         capture.onPortSelected(rig.port.base());  // selected before the capture came
     }
@@ -86,8 +99,9 @@ void BM_SendGainWords(benchmark::State& state, bool monitored) {
         state.SkipWithError("the transfer path allocated on the heap");
     }
 }
-BENCHMARK_CAPTURE(BM_SendGainWords, bare, false);
-BENCHMARK_CAPTURE(BM_SendGainWords, monitored, true);
+BENCHMARK_CAPTURE(BM_SendGainWords, bare, Watched::Nothing);
+BENCHMARK_CAPTURE(BM_SendGainWords, null_observer, Watched::NullObserver);
+BENCHMARK_CAPTURE(BM_SendGainWords, monitored, Watched::Monitor);
 
 // Paced accesses, as the ramp's wait makes them: each must take accessNs on average.
 void BM_PacingAccuracy(benchmark::State& state) {

@@ -12,16 +12,6 @@ namespace {
 using platform::Signal;
 constexpr platform::ParallelWiring kWiring = platform::kParallelWiring;
 
-constexpr std::uint8_t outputLines() {
-    std::uint8_t mask = 0;
-    for (const Signal s : platform::kOutputSignals) {
-        mask = static_cast<std::uint8_t>(mask | kWiring.mask(s));
-    }
-    return mask;
-}
-constexpr std::uint8_t kOutputLines = outputLines();
-static_assert((kOutputLines & LineHistory::kReadBackBit) == 0);
-
 std::uint64_t ticksPerSlice(const platform::VcdTiming& timing) {
     return std::max<std::uint64_t>(1, LineHistory::kSliceNs / timing.nsPerTick);
 }
@@ -54,11 +44,6 @@ BusCapture::BusCapture(platform::VcdTiming timing, std::size_t capacity)
 void BusCapture::onPortSelected(std::uint16_t base) {
     base_ = base;
     decoder_.portSelected(base);
-}
-
-std::uint8_t BusCapture::lineLevels() const {
-    return static_cast<std::uint8_t>((decoder_.dataLevel() & kOutputLines) |
-                                     (readBackHigh_ ? LineHistory::kReadBackBit : 0));
 }
 
 void BusCapture::onRead(std::uint16_t address, std::uint8_t value) {

@@ -10,6 +10,7 @@
 #include "monitor/line_history.h"
 #include "platform/access_observer.h"
 #include "platform/vcd_writer.h"
+#include "platform/wiring.h"
 
 namespace selvar::monitor {
 
@@ -49,6 +50,15 @@ class BusCapture : public platform::AccessObserver {
   public:
     static constexpr std::size_t kCapacity = 100'000;
     static constexpr std::chrono::milliseconds kNotifyInterval{33};
+    // The driven lines' bits in the data register; the read-back's is LineHistory's own.
+    static constexpr std::uint8_t kOutputLines = [] {
+        std::uint8_t mask = 0;
+        for (const platform::Signal s : platform::kOutputSignals) {
+            mask = static_cast<std::uint8_t>(mask | platform::kParallelWiring.mask(s));
+        }
+        return mask;
+    }();
+    static_assert((kOutputLines & LineHistory::kReadBackBit) == 0);
 
     explicit BusCapture(platform::VcdTiming timing, std::size_t capacity = kCapacity);
 
@@ -79,7 +89,11 @@ class BusCapture : public platform::AccessObserver {
 
   private:
     void frameEnded(const chiplink::BusEvent& event);
-    std::uint8_t lineLevels() const;
+    // Inline: every access records them.
+    std::uint8_t lineLevels() const {
+        return static_cast<std::uint8_t>((decoder_.dataLevel() & kOutputLines) |
+                                         (readBackHigh_ ? LineHistory::kReadBackBit : 0));
+    }
 
     chiplink::BusDecoder decoder_;
     platform::AccessClock clock_;
