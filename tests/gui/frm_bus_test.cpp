@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -166,16 +167,31 @@ TEST(BusMonitor, FollowsARampInsideItsHandlerAtMostThirtyTimesASecond) {
     EXPECT_TRUE(m.waitForRows(8 + 40)) << "the ramp's last frames show after it";
 }
 
-TEST(BusMonitor, KeepsTheLastHundredThousandFrames) {
+TEST(BusMonitor, KeepsTheLastHundredThousandFramesFollowingTheNewestUnlessScrolledUp) {
     Monitored m;
     ASSERT_TRUE(m.waitForRows(6));
+    const auto send = [&](int frames) {
+        for (int i = 0; i < frames; ++i) {
+            m.p.program().hw().sendGainWords({}, {.left = i & 0xFF, .right = 0});
+        }
+    };
+    const auto lastRowIs = [&](std::uint64_t number) {
+        return QTest::qWaitFor([&] { return m.row(m.rows() - 1)[0] == std::to_string(number); },
+                               1000);
+    };
     const int extra = 10;
-    for (int i = 0; i < static_cast<int>(BusCapture::kCapacity) + extra - 6; ++i) {
-        m.p.program().hw().sendGainWords({}, {.left = i & 0xFF, .right = 0});
-    }
-    ASSERT_TRUE(m.waitForRows(static_cast<int>(BusCapture::kCapacity)));
+    send(static_cast<int>(BusCapture::kCapacity) + extra - 6);
+    ASSERT_TRUE(lastRowIs(BusCapture::kCapacity + extra));
+    EXPECT_EQ(m.rows(), static_cast<int>(BusCapture::kCapacity));
     EXPECT_EQ(m.row(0)[0], std::to_string(extra + 1));
-    EXPECT_EQ(m.row(m.rows() - 1)[0], std::to_string(BusCapture::kCapacity + extra));
+    QScrollBar& bar = *m.table.verticalScrollBar();
+    EXPECT_EQ(bar.value(), bar.maximum()) << "the newest row is not in view";
+
+    bar.setValue(bar.maximum() / 2);  // the operator scrolls up: the view stays put
+    const int scrolled = bar.value();
+    send(3);
+    ASSERT_TRUE(lastRowIs(BusCapture::kCapacity + extra + 3));
+    EXPECT_EQ(bar.value(), scrolled);
 }
 
 // sigrok's SPI decoder prints each frame's 16-bit words as "%02X": "00", "C8", "C0C0".
