@@ -22,14 +22,17 @@ FrameWords shownWords(const FrameRecord& frame) {
     if (!frame.readBack()) {
         return {frame.dut2Word, frame.dut1Word};
     }
-    const auto high = static_cast<std::uint16_t>(frame.returned >> 16);
-    const auto low = static_cast<std::uint16_t>(frame.returned & 0xFFFF);
-    // The far chip's word comes out first; a lone chip's word is DUT1's.
+    // The samples are the low returnedBits bits, the first highest; the far chip's word comes
+    // out first, and a lone chip's word is DUT1's.
+    const auto word = [&](int index) {
+        return static_cast<std::uint16_t>(frame.returned >>
+                                          (frame.returnedBits - 16 * (index + 1)));
+    };
     if (frame.chainLength == 32 && frame.returnedBits >= 32) {
-        return {high, low};
+        return {word(0), word(1)};
     }
     if (frame.chainLength == 16 && frame.returnedBits >= 16) {
-        return {std::nullopt, high};
+        return {std::nullopt, word(0)};
     }
     return {};
 }

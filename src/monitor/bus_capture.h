@@ -17,7 +17,7 @@ namespace selvar::monitor {
 // One chip-select frame as the decoder told it, kept small: a hundred thousand of them stay.
 struct FrameRecord {
     std::uint64_t startTick = 0;  // when chip select fell, on the capture's clock
-    std::uint32_t returned = 0;   // read-back: the first samples of the line, first highest
+    std::uint32_t returned = 0;   // read-back: the first 32 samples of the line, first highest
     std::uint16_t dut2Word = 0;   // the last 32 bits clocked in: DUT2's word, then DUT1's
     std::uint16_t dut1Word = 0;
     std::uint8_t returnedBits = 0;  // 0 for a gain frame

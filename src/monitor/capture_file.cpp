@@ -28,15 +28,14 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 // it gives the same frame.
 class FrameRedraw {
   public:
-    FrameRedraw(platform::VcdWriter& out, const FrameRecord& f) : out_(out) {
-        level_ = static_cast<std::uint8_t>((f.zcdHigh ? kWiring.mask(Signal::Zcd) : 0) |
-                                           (f.muteHigh ? kWiring.mask(Signal::Mute) : 0));
-    }
+    explicit FrameRedraw(platform::VcdWriter& out) : out_(out) {}
 
     void frame(const FrameRecord& f) {
+        level_ = static_cast<std::uint8_t>((f.zcdHigh ? kWiring.mask(Signal::Zcd) : 0) |
+                                           (f.muteHigh ? kWiring.mask(Signal::Mute) : 0));
         write(level_);  // chip select, clock and data low
         for (int i = 0; i < f.returnedBits; ++i) {
-            sample((f.returned >> (31 - i)) & 1u);
+            sample((f.returned >> (f.returnedBits - 1 - i)) & 1u);
             pulse();
         }
         if (f.readBack()) {
@@ -83,13 +82,14 @@ bool saveVcd(const BusCapture& capture, std::FILE* file) {
     }
     platform::VcdWriter out(file, timing);
     out.onPortSelected(kBase);
+    FrameRedraw redraw(out);
     for (std::uint64_t n = capture.first(); n < capture.end(); ++n) {
         const FrameRecord& f = capture.frame(n);
         // Chip select falls at the frame's own time, or right after the last frame.
         if (f.startTick >= timing.ticksPerAccess) {
             out.skipTo(f.startTick - timing.ticksPerAccess);
         }
-        FrameRedraw(out, f).frame(f);
+        redraw.frame(f);
     }
     return true;  // the writer says a failed write itself, on standard error
 }
