@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "entry/command_line.h"
+#include "entry/raw_arguments.h"
 #include "fuzz_checks.h"
 
 namespace {
@@ -34,7 +35,7 @@ QStringList argumentsOf(std::string_view input) {
     for (;;) {
         const std::size_t end = input.find('\0', start);
         const std::string_view piece = input.substr(start, end - start);
-        arguments << QString::fromLocal8Bit(piece.data(), static_cast<qsizetype>(piece.size()));
+        arguments << selvar::entry::argumentFromBytes(std::string(piece).c_str());
         if (end == std::string_view::npos) {
             return arguments;
         }
@@ -70,17 +71,22 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
         case PortBackend::Ppdev:
         case PortBackend::Direct: {
             const bool ppdev = port.backend == PortBackend::Ppdev;
+            // Bases taken once are taken again whatever the system lists.
             args << (ppdev ? "--port-io=ppdev" : "--port-io=direct");
+            if (!ppdev) {
+                args << "--force-port";
+            }
             for (int i = 0; i < 3; ++i) {
-                const QString where = ppdev ? QString::fromStdString(port.ppdevDevice[i])
-                                            : "0x" + QString::number(port.directBase[i], 16);
+                const QString where =
+                    ppdev ? selvar::entry::argumentFromBytes(port.ppdevDevice[i].c_str())
+                          : "0x" + QString::number(port.directBase[i], 16);
                 args << QStringLiteral("--parport=LPT%1=").arg(i + 1) + where;
             }
             break;
         }
     }
     if (!o.tracePath.empty()) {
-        args << "--trace=" + QString::fromStdString(o.tracePath);
+        args << "--trace=" + selvar::entry::argumentFromBytes(o.tracePath.c_str());
     }
     if (o.quitAfterStart) {
         args << "--quit-after-start";
@@ -127,7 +133,7 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
             "usage line names the program", input);
     for (const char* name :
          {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
-          "--sim-access-ns", "--trace", "--quit-after-start"}) {
+          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }

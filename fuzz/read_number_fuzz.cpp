@@ -1,5 +1,6 @@
-// readNumber against the C library's strtof in the "C" locale, plus invariance to blanks and a
-// round trip through the shortest text of the value read.
+// readNumber against the C library's strtof in the "C" locale (given the text with its decimal
+// commas as points and its minus signs U+2212 as '-'), plus invariance to blanks and a round
+// trip through the shortest text of the value read.
 
 #include <cerrno>
 #include <charconv>
@@ -31,16 +32,31 @@ StrtofReading strtofReading(const std::string& text) {
     return reading;
 }
 
+// What strtof reads in the "C" locale for a text the operator may write with a decimal comma
+// and the typographic minus.
+std::string inCLocaleSpelling(std::string_view input) {
+    std::string text;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (input.substr(i, 3) == "\xe2\x88\x92") {
+            text += '-';
+            i += 2;
+            continue;
+        }
+        text += input[i] == ',' ? '.' : input[i];
+    }
+    return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input = selvar::fuzz::textOf(data, size);
-    const std::string text(input);
+    const std::string text = inCLocaleSpelling(input);
     const std::optional<float> number = readNumber(input);
 
     require(!number || std::isfinite(*number), "a reading is finite", input);
-    require(sameReading(readNumber(" \t" + text + "\t "), number), "blanks around do not matter",
-            input);
+    require(sameReading(readNumber(" \t" + std::string(input) + "\t "), number),
+            "blanks around do not matter", input);
 
     const StrtofReading reference = strtofReading(text);
     if (number) {

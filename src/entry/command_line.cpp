@@ -1,9 +1,15 @@
 #include "entry/command_line.h"
 
+#include "entry/raw_arguments.h"
+#include "platform/port_listing.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace selvar::entry {
 
@@ -39,6 +45,9 @@ struct Parser {
                              "Record every port access in FILE: an access log, or a waveform "
                              "of the bus when FILE ends in .vcd.",
                              "FILE"};
+    QCommandLineOption forcePort{"force-port",
+                                 "Direct I/O: use a --parport base address even where the system "
+                                 "lists no parallel port."};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
@@ -49,7 +58,7 @@ struct Parser {
             "Selvar Control: gain panels for one or two Selvar demo "
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
-                       quitAfterStart, monitor});
+                       forcePort, quitAfterStart, monitor});
     }
 };
 
@@ -67,12 +76,16 @@ std::optional<long long> parseDecimal(const std::string& s) {
     return value;
 }
 
-// An I/O base address in hex, written 0xd010, d010 or d010h.
+// An I/O base address in hex, written 0xd010, d010 or d010h; leading zeros are allowed in
+// every form (0x0378 as well as 0378).
 std::optional<long long> parseHexAddress(std::string s) {
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
         s.erase(0, 2);
     } else if (!s.empty() && (s.back() == 'h' || s.back() == 'H')) {
         s.pop_back();
+    }
+    if (!s.empty()) {
+        s.erase(0, std::min(s.find_first_not_of('0'), s.size() - 1));
     }
     if (s.empty() || s.size() > 4) {
         return std::nullopt;
@@ -112,7 +125,7 @@ std::string usageText(const QCommandLineParser& parser, const QStringList& argum
 
 bool applyParport(const QString& spec, PortBackend backend, platform::PortOptions& port,
                   std::array<bool, 3>& seen, std::string& error) {
-    const std::string s = text(spec);
+    const std::string s = bytesFromArgument(spec);  // a device name is a file name: bytes
     const auto eq = s.find('=');
     const std::string name = eq == std::string::npos ? s : s.substr(0, eq);
     const std::string where = eq == std::string::npos ? std::string() : s.substr(eq + 1);
@@ -143,7 +156,46 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
     return true;
 }
 
-bool interpret(const Parser& p, RunOptions& out, std::string& error) {
+// A wrong base address in direct I/O writes into whatever device sits there (a disk or an
+// interrupt controller), so only a port the system lists is taken unless forced.
+bool directBasesListed(const Parser& p, const platform::PortOptions& port,
+                       const std::array<bool, 3>& given, const std::string& systemRoot,
+                       std::string& error) {
+    if (port.backend != PortBackend::Direct) {
+        if (p.qt.isSet(p.forcePort)) {
+            error = "--force-port applies to --port-io direct only";
+            return false;
+        }
+        return true;
+    }
+    if (p.qt.isSet(p.forcePort)) {
+        return true;
+    }
+    std::optional<std::vector<platform::ListedPort>> listed;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (!given[i]) {
+            continue;
+        }
+        if (!listed) {
+            listed = platform::listParallelPorts(systemRoot);
+        }
+        const std::uint16_t base = port.directBase[i];
+        if (!platform::listsPortAt(*listed, base)) {
+            char where[80];
+            std::snprintf(where, sizeof where, "LPT%zu: the system lists no parallel port at 0x%x",
+                          i + 1, static_cast<unsigned>(base));
+            error =
+                "--parport " + std::string(where) +
+                "; it lists: " + platform::describeListedPorts(*listed) +
+                ". Give the base of a listed port, or --force-port if you are sure of the address";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
+               std::string& error) {
     const QStringList positional = p.qt.positionalArguments();
     if (!positional.isEmpty()) {
         error = "unexpected argument '" + text(positional.first()) + "'";
@@ -176,6 +228,9 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
         if (!applyParport(spec, port.backend, port, seen, error)) {
             return false;
         }
+    }
+    if (!directBasesListed(p, port, seen, systemRoot, error)) {
+        return false;
     }
 
     for (const QCommandLineOption* option : {&p.simChips, &p.simIdleLine, &p.simAccessNs}) {
@@ -224,7 +279,7 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
         error = "--trace: the file name is empty";
         return false;
     }
-    out.tracePath = text(*trace);
+    out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
     return true;
@@ -232,7 +287,7 @@ bool interpret(const Parser& p, RunOptions& out, std::string& error) {
 
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList& given) {
+CommandLine parseCommandLine(const QStringList& given, const std::string& systemRoot) {
     // A program can be started without even its own name (argc 0). Qt refuses such a list
     // without saying why; it means the same as no options.
     const QStringList arguments = given.isEmpty() ? QStringList{QStringLiteral("selvar")} : given;
@@ -255,7 +310,7 @@ CommandLine parseCommandLine(const QStringList& given) {
         result.message = "selvar " SELVAR_VERSION;
         return result;
     }
-    if (!interpret(p, result.options, result.message)) {
+    if (!interpret(p, systemRoot, result.options, result.message)) {
         result.action = CommandLine::Action::Error;
     }
     return result;

@@ -31,7 +31,8 @@ inline constexpr int kUsageExitStatus = 2;
 inline constexpr long long kMaxSimAccessNs = 1'000'000;
 
 // Parses the arguments (the first is the program's name) without touching the window system,
-// so help, version and usage errors work without a display.
-CommandLine parseCommandLine(const QStringList& arguments);
+// so help, version and usage errors work without a display. Direct I/O base addresses are
+// checked against the parallel ports the system lists under systemRoot ("/" but in tests).
+CommandLine parseCommandLine(const QStringList& arguments, const std::string& systemRoot = "/");
 
 }  // namespace selvar::entry

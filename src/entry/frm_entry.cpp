@@ -14,6 +14,7 @@
 #include "chiplink/mod_selvar_hw.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/placement.h"
+#include "entry/screen_fit.h"
 #include "panel/ui/frm_main.h"
 #include "panel/ui/panel_link.h"
 #include "platform/toolkit/toolkit.h"
@@ -116,7 +117,10 @@ void frmEntry::connectHandlers() {
 
 void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTwips) const {
     // move() places the window's outer top-left corner, frame included, as Left and Top do.
-    window.move(pixels(static_cast<int>(leftTwips)), pixels(static_cast<int>(topTwips)));
+    // A window that would reach past the available screen area (a small screen, a large
+    // scale factor) is moved inside it.
+    const QPoint wanted(pixels(static_cast<int>(leftTwips)), pixels(static_cast<int>(topTwips)));
+    window.move(keepOnScreen(screen()->availableGeometry(), wanted, window.frameGeometry().size()));
 }
 
 // Outer sizes come from frameGeometry() of the windows created (winId()) but not yet shown.

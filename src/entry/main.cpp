@@ -1,12 +1,16 @@
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "entry/command_line.h"
+#include "entry/display_check.h"
 #include "entry/frm_entry.h"
 #include "entry/guarded_application.h"
+#include "entry/privilege.h"
 #include "entry/program.h"
+#include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
 #include "monitor/frm_bus.h"
 #include "platform/bus_trace.h"
@@ -16,12 +20,76 @@ namespace {
 
 using selvar::entry::CommandLine;
 
+// The trace the options ask for, or null without one; false when it cannot be created, said
+// on standard error. lost is set if records are lost later (a full disk, a reader gone).
+bool openTrace(const selvar::entry::RunOptions& options, bool& lost,
+               std::unique_ptr<selvar::platform::AccessObserver>& trace) {
+    if (options.tracePath.empty()) {
+        return true;
+    }
+    const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
+    std::string error;
+    trace = selvar::platform::openBusTrace(
+        options.tracePath,
+        simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error, &lost);
+    if (!trace) {
+        std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(), error.c_str());
+    }
+    return trace != nullptr;
+}
+
+// The windows and the program's state, which goes last: the trace is complete (or known to be
+// lost) when this returns.
+int runWindows(char* programName, const selvar::entry::RunOptions& options, bool& traceLost) {
+    // Our parser alone reads the arguments: Qt would take its own options (-platform, ...)
+    // even where they are another option's value.
+    int qtArgc = 1;
+    char fallbackName[] = "selvar";
+    char* qtArgv[] = {programName ? programName : fallbackName, nullptr};
+    selvar::entry::GuardedApplication app(qtArgc, qtArgv, selvar::entry::reportProblem);
+    QApplication::setApplicationName("selvar");
+    QApplication::setApplicationVersion(SELVAR_VERSION);
+
+    // Opened only once the window system has answered: a display that cannot be reached ends
+    // the program inside Qt, and an earlier trace of the same name must not be lost to that.
+    std::unique_ptr<selvar::platform::AccessObserver> trace;
+    if (!openTrace(options, traceLost, trace)) {
+        return 1;
+    }
+    // A port that cannot be opened is said once and the program carries on with it absent.
+    selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
+                                   selvar::entry::reportProblem);
+    if (trace) {
+        program.keepObserver(std::move(trace));
+    }
+    selvar::entry::frmEntry& entry = program.start();
+    // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
+    // first, after its move in progress.
+    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
+    program.panelsLink().stopRampsOn(termination.request());
+    entry.show();
+    if (options.openMonitor) {
+        program.frmBus().show();
+    }
+    if (options.quitAfterStart) {
+        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
+    }
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A trace or output whose reader went away is a failed write, said once, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Before anything reads the environment: elevated, it is the caller's, not ours to trust.
+    if (const std::string reason = selvar::entry::elevatedPrivilegeReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
+    }
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << selvar::entry::argumentFromBytes(argv[i]);
     }
     // Parsed before the window system is touched: help, version and usage errors need no display.
     const CommandLine commandLine = selvar::entry::parseCommandLine(arguments);
@@ -40,40 +108,14 @@ int main(int argc, char** argv) {
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
-
-    std::unique_ptr<selvar::platform::AccessObserver> trace;
-    if (!options.tracePath.empty()) {
-        const bool simulated = options.port.backend == selvar::platform::PortBackend::Sim;
-        std::string error;
-        trace = selvar::platform::openBusTrace(
-            options.tracePath,
-            simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error);
-        if (!trace) {
-            std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(),
-                         error.c_str());
-            return 1;
-        }
+    // Found out before any file is created: Qt would abort after the trace was truncated.
+    if (const std::string reason = selvar::entry::missingDisplayReason(); !reason.empty()) {
+        std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+        return 1;
     }
 
-    selvar::entry::GuardedApplication app(argc, argv, selvar::entry::reportProblem);
-    QApplication::setApplicationName("selvar");
-    QApplication::setApplicationVersion(SELVAR_VERSION);
-
-    // A port that cannot be opened is said once and the program carries on with it absent.
-    selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
-                                   selvar::entry::reportProblem);
-    if (trace) {
-        program.keepObserver(std::move(trace));
-    }
-    selvar::entry::frmEntry& entry = program.start();
-    // Ctrl+C or a logout closes the entry window as the operator would.
-    selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
-    entry.show();
-    if (options.openMonitor) {
-        program.frmBus().show();
-    }
-    if (options.quitAfterStart) {
-        QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
-    }
-    return QApplication::exec();
+    bool traceLost = false;  // outlives the trace, which sets it as late as its closing
+    const int status = runWindows(argc > 0 ? argv[0] : nullptr, options, traceLost);
+    // A trace that lost records fails the run, so that scripts can tell.
+    return traceLost ? 1 : status;
 }

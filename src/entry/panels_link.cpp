@@ -23,7 +23,11 @@ void PanelsLink::readBackGainRegisters() {
 }
 
 void PanelsLink::waitSteps(int delay, int step) {
-    modPubShare::waitSteps(port_, port_.base(), delay, step);
+    modPubShare::waitSteps(port_, port_.base(), delay, step, stopRequest_);
+}
+
+bool PanelsLink::stopRequested() const {
+    return stopRequest_ && stopRequest_->load(std::memory_order_relaxed);
 }
 
 void PanelsLink::setZcdPin() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "chiplink/mod_selvar_hw.h"
 #include "panel/ui/panel_link.h"
 #include "platform/selected_port.h"
@@ -18,6 +20,9 @@ class PanelsLink final : public panel::PanelLink {
     void sendGainWords() override;
     void readBackGainRegisters() override;
     void waitSteps(int delay, int step) override;
+    bool stopRequested() const override;
+    // The flag a termination request sets (from a signal handler); ramps stop on it.
+    void stopRampsOn(const std::atomic<bool>& request) { stopRequest_ = &request; }
     void setZcdPin() override;
     void clearZcdPin() override;
     void clearMutePin() override;
@@ -31,6 +36,7 @@ class PanelsLink final : public panel::PanelLink {
     platform::SelectedPort& port_;
     const modGlblData& glbl_;
     chiplink::ReadBack lastReadBack_;
+    const std::atomic<bool>* stopRequest_ = nullptr;
 };
 
 }  // namespace selvar::entry

@@ -1,9 +1,11 @@
 #include "entry/termination_signals.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QSocketNotifier>
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
@@ -19,10 +21,18 @@ constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
 int wakeFd = -1;
 int readFd = -1;
 struct sigaction previous[kSignals.size()];
+std::atomic<bool> requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
+// Only the event loop drains the pipe, and it may be busy (a ramp) while a held Ctrl+C repeats:
+// the write end is non-blocking, so a full pipe drops the byte (a wake-up is already pending)
+// instead of hanging the handler.
 extern "C" void onSignal(int signal) {
+    const int savedErrno = errno;
+    requested.store(true, std::memory_order_relaxed);
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(wakeFd, &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
@@ -37,12 +47,17 @@ TerminationSignals::TerminationSignals(std::function<void()> onTermination, QObj
         std::perror("selvar: cannot watch for termination signals");
         return;
     }
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
     wakeFd = fds[0];
     readFd = fds[1];
+    requested.store(false);
     notifier_ = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(readFd, &byte, 1);
+        // One close answers however many signals arrived meanwhile.
+        char bytes[256];
+        while (::read(readFd, bytes, sizeof bytes) > 0) {
+        }
         if (onTermination_) {
             onTermination_();
         }
@@ -56,6 +71,10 @@ TerminationSignals::TerminationSignals(std::function<void()> onTermination, QObj
     }
 }
 
+const std::atomic<bool>& TerminationSignals::request() const {
+    return requested;
+}
+
 TerminationSignals::~TerminationSignals() {
     if (wakeFd == -1) {
         return;
@@ -67,6 +86,7 @@ TerminationSignals::~TerminationSignals() {
     ::close(wakeFd);
     ::close(readFd);
     wakeFd = readFd = -1;
+    requested.store(false);
 }
 
 }  // namespace selvar::entry

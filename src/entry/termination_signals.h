@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 
 class QSocketNotifier;
@@ -16,6 +17,10 @@ class TerminationSignals : public QObject {
   public:
     explicit TerminationSignals(std::function<void()> onTermination, QObject* parent = nullptr);
     ~TerminationSignals() override;
+
+    // Set by the signal handler itself, so that work holding the event loop (a ramp) can see
+    // the request without waiting for the loop.
+    const std::atomic<bool>& request() const;
 
   private:
     std::function<void()> onTermination_;

@@ -75,23 +75,26 @@ class FrameRedraw {
     std::uint8_t level_ = 0;
 };
 
-bool saveVcd(const BusCapture& capture, std::FILE* file) {
+bool saveVcd(const BusCapture& capture, std::FILE* file, const std::string& path) {
     platform::VcdTiming timing = capture.clock().timing();
     if (timing.steadyClock) {
         timing = {"1ns", kNominalAccessNs, false, 1};
     }
-    platform::VcdWriter out(file, timing);
-    out.onPortSelected(kBase);
-    FrameRedraw redraw(out);
-    for (std::uint64_t n = capture.first(); n < capture.end(); ++n) {
-        const FrameRecord& f = capture.frame(n);
-        // Chip select falls at the frame's own time, or right after the last frame.
-        if (f.startTick >= timing.ticksPerAccess) {
-            out.skipTo(f.startTick - timing.ticksPerAccess);
+    bool lost = false;  // set by the writer up to its closing of the file
+    {
+        platform::VcdWriter out(file, timing, {path, &lost});
+        out.onPortSelected(kBase);
+        FrameRedraw redraw(out);
+        for (std::uint64_t n = capture.first(); n < capture.end(); ++n) {
+            const FrameRecord& f = capture.frame(n);
+            // Chip select falls at the frame's own time, or right after the last frame.
+            if (f.startTick >= timing.ticksPerAccess) {
+                out.skipTo(f.startTick - timing.ticksPerAccess);
+            }
+            redraw.frame(f);
         }
-        redraw.frame(f);
     }
-    return true;  // the writer says a failed write itself, on standard error
+    return !lost;
 }
 
 bool saveCsv(const BusCapture& capture, std::FILE* file) {
@@ -113,7 +116,7 @@ bool saveCapture(const BusCapture& capture, const std::string& path, std::string
         return false;
     }
     // Both take the file and close it.
-    if (!(endsWith(path, ".vcd") ? saveVcd(capture, file) : saveCsv(capture, file))) {
+    if (!(endsWith(path, ".vcd") ? saveVcd(capture, file, path) : saveCsv(capture, file))) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }

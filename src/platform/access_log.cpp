@@ -1,12 +1,15 @@
 #include "platform/access_log.h"
 
+#include <utility>
+
 namespace selvar::platform {
 
 namespace {
 constexpr char kHex[] = "0123456789abcdef";
 }  // namespace
 
-AccessLog::AccessLog(std::FILE* out) : file_(out, "access log") {}
+AccessLog::AccessLog(std::FILE* out, TraceReport report)
+    : file_(out, "access log", std::move(report)) {}
 
 void AccessLog::onRead(std::uint16_t address, std::uint8_t value) {
     append('R', address, value);

@@ -14,7 +14,7 @@ namespace selvar::platform {
 class AccessLog final : public AccessObserver {
   public:
     // Takes ownership of out; the destructor flushes and closes it.
-    explicit AccessLog(std::FILE* out);
+    explicit AccessLog(std::FILE* out, TraceReport report = {});
 
     void onRead(std::uint16_t address, std::uint8_t value) override;
     void onWrite(std::uint16_t address, std::uint8_t value) override;

@@ -1,10 +1,9 @@
 #include "platform/bus_trace.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <utility>
 
 #include "platform/access_log.h"
+#include "platform/trace_open.h"
 #include "platform/vcd_writer.h"
 
 namespace selvar::platform {
@@ -19,19 +18,20 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 }  // namespace
 
 std::unique_ptr<AccessObserver> openBusTrace(const std::string& path, long long accessNs,
-                                             std::string& error) {
-    std::FILE* out = std::fopen(path.c_str(), "w");
+                                             std::string& error, bool* lost) {
+    std::FILE* out = createTraceFile(path, error);
     if (!out) {
-        error = "cannot create trace file " + path + ": " + std::strerror(errno);
         return nullptr;
     }
+    TraceReport report{"selvar: trace file " + path, lost};
     // The trace format follows the file name.
     if (endsWith(path, ".vcd")) {
-        return std::make_unique<VcdWriter>(out, accessNs == kHardwareAccessNs
-                                                    ? VcdTiming::hardware()
-                                                    : VcdTiming::simulated(accessNs));
+        return std::make_unique<VcdWriter>(
+            out,
+            accessNs == kHardwareAccessNs ? VcdTiming::hardware() : VcdTiming::simulated(accessNs),
+            std::move(report));
     }
-    return std::make_unique<AccessLog>(out);
+    return std::make_unique<AccessLog>(out, std::move(report));
 }
 
 }  // namespace selvar::platform

@@ -67,10 +67,11 @@ PortProvider::Opened DirectPortProvider::open(int lpt, std::uint16_t base) {
         const int err = errno;
         std::string fix;
         if (err == EPERM || err == EACCES) {
+            // Never file capabilities on the program: they would extend to whatever code a
+            // user's environment makes the toolkit load.
             fix =
-                "Direct I/O needs root or the CAP_SYS_RAWIO capability: run as root, or grant "
-                "it with `sudo setcap cap_sys_rawio+ep` on the program; or use --port-io "
-                "ppdev.";
+                "Direct I/O needs root: run the program as root for the session (sudo), or "
+                "rather use --port-io ppdev as a member of group lp.";
         } else if (err == ENOSYS) {
             // Containers and some virtual machines give no I/O-port access at all.
             fix =

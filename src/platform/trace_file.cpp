@@ -3,16 +3,32 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace selvar::platform {
 
-TraceFile::TraceFile(std::FILE* out, const char* what) : out_(out), what_(what) {}
+TraceFile::TraceFile(std::FILE* out, const char* what, TraceReport report)
+    : out_(out), report_(std::move(report)) {
+    if (report_.name.empty()) {
+        report_.name = what;
+    }
+}
 
 TraceFile::~TraceFile() {
     flush();
     if (std::fclose(out_) != 0 && !failed_) {
-        std::fprintf(stderr, "%s: closing the file failed: %s\n", what_, std::strerror(errno));
+        fail("closing the file failed", "");
     }
+}
+
+// Said once, whatever follows: the rest of the run goes on without the trace.
+void TraceFile::fail(const char* what, const char* consequence) {
+    failed_ = true;
+    if (report_.lost) {
+        *report_.lost = true;
+    }
+    std::fprintf(stderr, "%s: %s: %s%s\n", report_.name.c_str(), what, std::strerror(errno),
+                 consequence);
 }
 
 void TraceFile::append(std::string_view text) {
@@ -30,9 +46,7 @@ void TraceFile::flush() {
         return;
     }
     if (!failed_ && std::fwrite(buffer_.data(), 1, used_, out_) != used_) {
-        failed_ = true;
-        std::fprintf(stderr, "%s: writing failed: %s; the rest of the run is not recorded\n", what_,
-                     std::strerror(errno));
+        fail("writing failed", "; the rest of the run is not recorded");
     }
     used_ = 0;
 }

@@ -49,8 +49,8 @@ std::uint64_t AccessClock::steadyTicks() const {
         std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
 }
 
-VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing)
-    : file_(out, "waveform"), clock_(std::move(timing)) {
+VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)
+    : file_(out, "waveform", std::move(report)), clock_(std::move(timing)) {
     std::string header = "$version Selvar Control bus trace $end\n$timescale " +
                          clock_.timing().timescale + " $end\n$scope module lpt $end\n";
     for (int w = 0; w < kWireCount; ++w) {

@@ -64,7 +64,7 @@ class AccessClock {
 class VcdWriter : public AccessObserver {
   public:
     // Takes ownership of out (closed by the destructor).
-    VcdWriter(std::FILE* out, VcdTiming timing);
+    VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report = {});
     ~VcdWriter() override;
     VcdWriter(const VcdWriter&) = delete;
     VcdWriter& operator=(const VcdWriter&) = delete;

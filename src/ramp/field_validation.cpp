@@ -36,9 +36,29 @@ int listIndexFor(std::string_view text, const float (&values)[N]) {
     return 0;
 }
 
+// Operators type the decimal separator of their habit, and text pasted from a document may
+// carry the typographic minus: a comma reads as the point, U+2212 as '-'. The fields still
+// show the normal forms with a point.
+std::string asciiNumberText(std::string_view text) {
+    constexpr std::string_view kMinusSign = "\u2212";
+    std::string ascii;
+    ascii.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, kMinusSign.size(), kMinusSign) == 0) {
+            ascii += '-';
+            i += kMinusSign.size() - 1;
+        } else {
+            ascii += text[i] == ',' ? '.' : text[i];
+        }
+    }
+    return ascii;
+}
+
 }  // namespace
 
-std::optional<float> readNumber(std::string_view text) {
+std::optional<float> readNumber(std::string_view given) {
+    const std::string ascii = asciiNumberText(given);
+    std::string_view text = ascii;
     const auto first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) {
         return std::nullopt;

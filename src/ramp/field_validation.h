@@ -6,7 +6,8 @@
 
 namespace selvar::ramp {
 
-// Reads operator text as a finite single-precision number, C locale, decimal point.
+// Reads operator text as a finite single-precision number, C locale; the decimal separator is
+// a point or a comma, the minus sign '-' or U+2212, whatever the locale.
 // Surrounding blanks are allowed, a leading '+' too; anything else around the number, an
 // empty text, an overflow and inf/nan give nullopt.
 std::optional<float> readNumber(std::string_view text);

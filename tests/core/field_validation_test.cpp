@@ -19,10 +19,26 @@ TEST(ReadNumber, ReadsDecimalTextWithBlanksAndOnePlus) {
         std::string text;
         float value;
     };
-    const Case cases[] = {{"5", 5.0f},     {" 5 ", 5.0f},     {"\t-2.5\t", -2.5f}, {"+5", 5.0f},
-                          {" +0.5", 0.5f}, {".5", 0.5f},      {"-.5", -0.5f},      {"5.", 5.0f},
-                          {"1e1", 10.0f},  {"1E1", 10.0f},    {"2.50", 2.5f},      {"05", 5.0f},
-                          {"1e38", 1e38f}, {"-1e-3", -1e-3f}, {"0.0000001", 1e-7f}};
+    const Case cases[] = {{"5", 5.0f},
+                          {" 5 ", 5.0f},
+                          {"\t-2.5\t", -2.5f},
+                          {"+5", 5.0f},
+                          {" +0.5", 0.5f},
+                          {".5", 0.5f},
+                          {"-.5", -0.5f},
+                          {"5.", 5.0f},
+                          {"1e1", 10.0f},
+                          {"1E1", 10.0f},
+                          {"2.50", 2.5f},
+                          {"05", 5.0f},
+                          {"1e38", 1e38f},
+                          {"-1e-3", -1e-3f},
+                          {"0.0000001", 1e-7f},
+                          // A decimal comma and the Unicode minus sign, whatever the locale.
+                          {"-20,5", -20.5f},
+                          {",5", 0.5f},
+                          {"\u22122.5", -2.5f},
+                          {" \u221220,5 ", -20.5f}};
     for (const auto& c : cases) {
         EXPECT_EQ(readNumber(c.text), c.value) << '"' << c.text << '"';
     }
@@ -32,11 +48,12 @@ TEST(ReadNumber, ReadsDecimalTextWithBlanksAndOnePlus) {
 }
 
 TEST(ReadNumber, RefusesJunkOverflowAndNonFiniteValues) {
-    const std::string cases[] = {"",          "   ",      "+",    "-",     "+-5",
-                                 "++5",       "- 5",      "5 5",  "5a",    "e5",
-                                 "1e",        "1,5",      "0x10", "inf",   "nan",
-                                 "-inf",      "Infinity", "1e39", "-1e39", kFourHundredDigits,
-                                 kTinyNumber, "5\n",      "\xff"};
+    const std::string cases[] = {"",          "   ",      "+",      "-",     "+-5",
+                                 "++5",       "- 5",      "5 5",    "5a",    "e5",
+                                 "1e",        "1,5,5",    "0x10",   "inf",   "nan",
+                                 "-inf",      "Infinity", "1e39",   "-1e39", kFourHundredDigits,
+                                 kTinyNumber, "5\n",      "\xff",   "1.5,5", "\u2212\u22125",
+                                 "+\u22125",  "\xe2\x88", "2\u2212"};
     for (const auto& text : cases) {
         EXPECT_FALSE(readNumber(text)) << '"' << text << '"';
     }
@@ -71,7 +88,7 @@ TEST(StepValidation, KeepsListValuesAndFallsBackToTheSmallestStep) {
                                          {"3.", "3.0"},
                                          {"1e0", "1.0"},
                                          {"25e-1", "2.5"},
-                                         {"1,5", "0.5"},
+                                         {"1,5", "1.5"},
                                          {"inf", "0.5"},
                                          {"nan", "0.5"},
                                          {"0x1", "0.5"},
@@ -96,7 +113,7 @@ TEST(DelayValidation, KeepsListValuesAndFallsBackToNoDelay) {
                                           {"1e1", "10"},
                                           {"2.", "2"},
                                           {"-0", "0"},
-                                          {"5,0", "0"},
+                                          {"5,0", "5"},
                                           {"inf", "0"},
                                           {"0x2", "0"},
                                           {kFourHundredDigits, "0"}});
@@ -130,7 +147,9 @@ TEST(StopValidation, SnapsToTheHalfDbGridWithinTheGainRange) {
                                          {"nan", "0.0"},
                                          {"-inf", "0.0"},
                                          {"0x10", "0.0"},
-                                         {"1,5", "0.0"},
+                                         {"1,5", "1.5"},
+                                         {"-20,5", "-20.5"},
+                                         {"\u221220.5", "-20.5"},
                                          {"1e39", "0.0"},
                                          {"1e38", "0.0"},
                                          {"2e38", "0.0"},

@@ -181,7 +181,7 @@ TEST(DirectPort, EveryOpenFailureSaysWhereWhyAndWhatToDo) {
         {true,
          EPERM,
          0x378,
-         {"LPT2", "0x378-0x37a", "Operation not permitted", "root", "CAP_SYS_RAWIO"},
+         {"LPT2", "0x378-0x37a", "Operation not permitted", "root", "--port-io ppdev", "group lp"},
          {"ioperm 378 3 1"}},
         {true, EINVAL, 0x378, {"LPT2", "0x378-0x37a", "Invalid argument"}, {"ioperm 378 3 1"}},
         {true,

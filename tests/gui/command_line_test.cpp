@@ -1,8 +1,12 @@
 #include "entry/command_line.h"
 
+#include "entry/raw_arguments.h"
+
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -59,16 +63,28 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
                                                       "/dev/parport2"};
              EXPECT_EQ(o.port.ppdevDevice, devices);
          }},
-        {{"--port-io", "direct", "--parport", "LPT1=0xd010", "--parport", "lpt3=3BCh"},
+        {{"--port-io", "direct", "--parport", "LPT1=0xd010", "--parport", "lpt3=3BCh",
+          "--force-port"},
          [](const RunOptions& o) {
              EXPECT_EQ(o.port.backend, PortBackend::Direct);
              const std::array<std::uint16_t, 3> bases{0xd010, 0x278, 0x3bc};
              EXPECT_EQ(o.port.directBase, bases);
          }},
-        {{"--port-io", "direct", "--parport", "LPT2=0x1", "--parport", "LPT3=fffd"},
+        {{"--port-io", "direct", "--parport", "LPT2=0x1", "--parport", "LPT3=fffd", "--force-port"},
          [](const RunOptions& o) {
              const std::array<std::uint16_t, 3> bases{0x378, 0x1, 0xfffd};
              EXPECT_EQ(o.port.directBase, bases);
+         }},
+        {{"--port-io", "direct", "--parport", "LPT1=0x00378", "--parport", "LPT2=00278h",
+          "--parport", "LPT3=0X0000d010", "--force-port"},
+         [](const RunOptions& o) {
+             const std::array<std::uint16_t, 3> bases{0x378, 0x278, 0xd010};
+             EXPECT_EQ(o.port.directBase, bases);
+         }},
+        // File names are bytes: stray bytes, a character beyond the BMP, an encoded surrogate.
+        {{"--trace", argumentFromBytes("caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log")},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.tracePath, "caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log");
          }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
         {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
@@ -105,6 +121,7 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "direct", "--parport", "LPT1=0xfffe"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0x10000"}, "not a hex I/O base address"},
+        {{"--port-io", "direct", "--parport", "LPT1=0x0010000"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=/dev/parport0"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=0x"}, "not a hex I/O base address"},
         {{"--port-io", "direct", "--parport", "LPT1=-378"}, "not a hex I/O base address"},
@@ -158,6 +175,59 @@ TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
 }
 
 // The program itself, started the way a user starts it on a machine without a display.
+// Direct I/O takes a base address only where the system lists a parallel port.
+TEST(CommandLine, TakesDirectBasesTheSystemListsOrForced) {
+    QTemporaryDir root;
+    const auto write = [&root](const QString& path, const char* text) {
+        QDir(root.path()).mkpath(QFileInfo(root.filePath(path)).path());
+        QFile file(root.filePath(path));
+        return file.open(QIODevice::WriteOnly) && file.write(text) > 0;
+    };
+    // parport0; parport1 read without root (zeros say nothing); a serial port; a PCI parallel
+    // controller (class 0701xx) with an I/O and a memory range, and a PCI serial controller.
+    ASSERT_TRUE(write("proc/ioports",
+                      "0000-0cf7 : PCI Bus 0000:00\n  0378-037a : parport0\n"
+                      "  0000-0000 : parport1\n  03f8-03ff : serial\n"));
+    const QString pci = "sys/bus/pci/devices/0000:0%1:00.0/%2";
+    ASSERT_TRUE(write(pci.arg(4).arg("class"), "0x070102\n"));
+    ASSERT_TRUE(write(pci.arg(4).arg("resource"),
+                      "0x000000000000e000 0x000000000000e007 0x40101\n"
+                      "0x00000000fe000000 0x00000000fe000fff 0x40200\n"));
+    ASSERT_TRUE(write(pci.arg(5).arg("class"), "0x070002\n"));
+    ASSERT_TRUE(
+        write(pci.arg(5).arg("resource"), "0x000000000000c000 0x000000000000c007 0x40101\n"));
+    struct Case {
+        QStringList args;
+        std::string refusal;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"--parport", "LPT1=0x378", "--parport", "LPT2=0xe000", "--parport", "LPT3=e005"}, ""},
+        {{"--parport", "LPT2=0x3f8"},
+         "LPT2: the system lists no parallel port at 0x3f8; it lists: 0x378-0x37a (parport0), "
+         "0xe000-0xe007 (PCI 0000:04:00.0)"},
+        {{"--parport", "LPT1=0x378", "--parport", "LPT3=0x379"}, "no parallel port at 0x379"},
+        {{"--parport", "LPT1=0xe006"}, "no parallel port at 0xe006"},
+        {{"--parport", "LPT1=0xc000"}, "no parallel port at 0xc000"},
+        {{"--parport", "LPT1=0xfe000"}, "not a hex I/O base address"},
+        {{"--parport", "LPT2=0x3f8", "--force-port"}, ""},
+        {{"--force-port", "--port-io", "ppdev"}, "--force-port applies to --port-io direct only"},
+    };
+    for (const Case& c : cases) {
+        QStringList arguments{"selvar", "--port-io", "direct"};
+        if (c.args.contains("ppdev")) {
+            arguments = {"selvar"};
+        }
+        const CommandLine cl = parseCommandLine(arguments + c.args, root.path().toStdString());
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        if (c.refusal.empty()) {
+            EXPECT_EQ(cl.action, Action::Run) << cl.message;
+        } else {
+            EXPECT_EQ(cl.action, Action::Error);
+            EXPECT_NE(cl.message.find(c.refusal), std::string::npos) << cl.message;
+        }
+    }
+}
+
 struct ProgramRun {
     int exitCode = -1;
     std::string out, err;
@@ -215,7 +285,8 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
 
 TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
     QTemporaryDir dir;
-    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")});
+    // Offscreen: with no display at all, that is said (and checked) first.
+    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")}, true);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
 }

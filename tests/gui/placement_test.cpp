@@ -1,5 +1,7 @@
 #include "entry/placement.h"
 
+#include "entry/screen_fit.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -68,6 +70,32 @@ TEST(Placement, PutsEntryThenCascadesPanelsFromIt) {
         EXPECT_EQ(entry, c.entry) << c.what;
         EXPECT_EQ(panels.dut1, c.dut1) << c.what;
         EXPECT_EQ(panels.dut2, c.dut2) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace selvar::entry
+
+namespace selvar::entry {
+namespace {
+
+TEST(KeepOnScreen, MovesOnlyWhatWouldReachPastTheAvailableAreaAndNeverResizes) {
+    const QRect area(100, 0, 1000, 700);  // a panel along the left edge takes 100 px
+    struct Case {
+        QPoint wanted;
+        QSize outer;
+        QPoint placed;
+    };
+    const Case cases[] = {
+        {{200, 50}, {400, 300}, {200, 50}},    // fits: the rule's place
+        {{900, 50}, {400, 300}, {700, 50}},    // past the right edge: back to it
+        {{200, 600}, {400, 300}, {200, 400}},  // past the bottom
+        {{50, -20}, {400, 300}, {100, 0}},     // before the left and top edges
+        {{900, 600}, {1200, 900}, {100, 0}},   // larger than the area: top-left shown
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(keepOnScreen(area, c.wanted, c.outer), c.placed)
+            << c.wanted.x() << "," << c.wanted.y();
     }
 }
 

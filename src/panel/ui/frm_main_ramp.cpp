@@ -76,7 +76,12 @@ void frmMain::runRamp(platform::Slider& slider, int stop, int step, int delay, b
     }
     const bool gang = scale == ramp::RampScale::Gang;
     int c = ramp::rampPositionOf(scale, slider.value());
-    while (const std::optional<int> next = ramp::nextRampPosition(c, stop, step, up)) {
+    // A termination request ends the ramp between moves: the chips keep the last gain sent.
+    while (!link_.stopRequested()) {
+        const std::optional<int> next = ramp::nextRampPosition(c, stop, step, up);
+        if (!next) {
+            break;
+        }
         c = *next;
         slider.setValue(ramp::sliderValueAt(scale, c));
         if (gang) {

@@ -13,6 +13,9 @@ class PanelLink {
     virtual void readBackGainRegisters() = 0;
     // The ramp's time base: delay x step x 2000 reads of the selected port's data register.
     virtual void waitSteps(int delay, int step) = 0;
+    // Whether the program was asked to end (a termination signal): a running ramp then stops
+    // after the move in progress, and its wait ends early. Cheap, never blocks.
+    virtual bool stopRequested() const { return false; }
     virtual void setZcdPin() = 0;
     virtual void clearZcdPin() = 0;
     virtual void clearMutePin() = 0;
