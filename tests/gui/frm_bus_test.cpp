@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "entry_test_program.h"
+#include "monitor/capture_file.h"
 
 namespace selvar::monitor {
 namespace {
@@ -249,6 +250,21 @@ TEST(BusMonitor, SavesTheRowsAsAWaveformThatDecodesBackAndAsCsv) {
         }
     }
     EXPECT_EQ(m.row(7)[4], "00C8");
+}
+
+TEST(BusMonitor, SaysWhenASaveCouldNotBeWrittenWhole) {
+    Monitored m;
+    ASSERT_TRUE(m.waitForRows(6));
+    QTemporaryDir dir;
+    for (const char* name : {"full.vcd", "full.csv"}) {
+        ASSERT_TRUE(QFile::link("/dev/full", dir.filePath(name)));
+    }
+    for (const char* name : {"full.vcd", "full.csv", "no-such-folder/capture.vcd"}) {
+        std::string error;
+        EXPECT_FALSE(saveCapture(m.p.program().capture(), dir.filePath(name).toStdString(), error))
+            << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
 }
 
 }  // namespace
