@@ -7,6 +7,7 @@
 #include <new>
 
 #include "chiplink/mod_selvar_hw.h"
+#include "monitor/bus_capture.h"
 #include "platform/sim_board.h"
 
 // Counts heap allocations so the benchmark can prove the transfer path makes none. A replaced
@@ -58,8 +59,29 @@ struct Rig {
     chiplink::modSelvarHw hw{port, masks};
 };
 
-void BM_SendGainWords(benchmark::State& state) {
+// An observer that does nothing: the floor of what any observer adds to an access.
+class NullObserver final : public platform::AccessObserver {
+  public:
+    void onRead(std::uint16_t, std::uint8_t) override {}
+    void onWrite(std::uint16_t, std::uint8_t) override {}
+};
+
+enum class Watched { Nothing, NullObserver, Monitor };
+
+// The same transfers bare, with an observer that does nothing, and with the bus monitor's
+// capture watching every access: what the monitor adds to an access, and that it allocates
+// nothing per access either.
+void BM_SendGainWords(benchmark::State& state, Watched watched) {
     Rig rig(0);
+    monitor::BusCapture capture(platform::VcdTiming::simulated(0));
+    NullObserver null;
+    platform::ObserverAttachment attachment;
+    if (watched == Watched::NullObserver) {
+        attachment = platform::ObserverAttachment(rig.port.observers(), null);
+    } else if (watched == Watched::Monitor) {
+        attachment = platform::ObserverAttachment(rig.port.observers(), capture);
+        capture.onPortSelected(rig.port.base());  // selected before the capture came
+    }
     int code = 0;
     const std::size_t allocationsBefore = allocationCount;
     for (auto _ : state) {
@@ -68,6 +90,7 @@ void BM_SendGainWords(benchmark::State& state) {
     }
     const std::size_t allocations = allocationCount - allocationsBefore;
     benchmark::DoNotOptimize(rig.provider.board().gainRegister(0));
+    state.counters["frames_captured"] = static_cast<double>(capture.end());
     state.counters["per_access"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * kAccessesPerTransfer,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -76,7 +99,9 @@ void BM_SendGainWords(benchmark::State& state) {
         state.SkipWithError("the transfer path allocated on the heap");
     }
 }
-BENCHMARK(BM_SendGainWords);
+BENCHMARK_CAPTURE(BM_SendGainWords, bare, Watched::Nothing);
+BENCHMARK_CAPTURE(BM_SendGainWords, null_observer, Watched::NullObserver);
+BENCHMARK_CAPTURE(BM_SendGainWords, monitored, Watched::Monitor);
 
 // Paced accesses, as the ramp's wait makes them: each must take accessNs on average.
 void BM_PacingAccuracy(benchmark::State& state) {

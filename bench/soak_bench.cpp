@@ -7,42 +7,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "chiplink/mod_selvar_hw.h"
 #include "platform/bus_trace.h"
 #include "platform/sim_board.h"
+#include "proc_figures.h"
 
 namespace {
 
 using namespace selvar;
+using bench::bytesWritten;
+using bench::residentKib;
 namespace fs = std::filesystem;
-
-// A "key: value" figure of a /proc/self file (0 if it cannot be read).
-long long procFigure(const char* file, const std::string& key) {
-    std::ifstream in(file);
-    std::string name;
-    while (in >> name) {
-        if (name == key) {
-            long long value = 0;
-            in >> value;
-            return value;
-        }
-        in.ignore(256, '\n');
-    }
-    return 0;
-}
-
-long long residentKib() {
-    return procFigure("/proc/self/status", "VmRSS:");
-}
-
-// Bytes this process has handed to write(): shows the traces really streamed out.
-long long bytesWritten() {
-    return procFigure("/proc/self/io", "wchar:");
-}
 
 // Counts the accesses the traces saw.
 class AccessCounter final : public platform::AccessObserver {

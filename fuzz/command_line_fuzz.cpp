@@ -61,7 +61,8 @@ bool sameOptions(const RunOptions& a, const RunOptions& b) {
     return p.backend == q.backend && p.ppdevDevice == q.ppdevDevice &&
            p.directBase == q.directBase && sameAdapters(p, q) && p.sim.chips == q.sim.chips &&
            p.sim.idleLineHigh == q.sim.idleLineHigh && p.sim.accessNs == q.sim.accessNs &&
-           a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart;
+           a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart &&
+           a.openMonitor == b.openMonitor;
 }
 
 bool sameResult(const CommandLine& a, const CommandLine& b) {
@@ -112,6 +113,9 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
     if (o.quitAfterStart) {
         args << "--quit-after-start";
     }
+    if (o.openMonitor) {
+        args << "--monitor";
+    }
     return args;
 }
 
@@ -152,9 +156,9 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
         arguments.isEmpty() ? QStringLiteral("selvar") : QFileInfo(arguments.first()).fileName();
     require(usage.starts_with("Usage: " + (program + " [options]").toStdString()),
             "usage line names the program", input);
-    for (const char* name :
-         {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
-          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start", "--list-adapters"}) {
+    for (const char* name : {"--help", "--version", "--port-io", "--parport", "--sim-chips",
+                             "--sim-idle-line", "--sim-access-ns", "--trace", "--force-port",
+                             "--quit-after-start", "--list-adapters", "--monitor"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }

@@ -56,13 +56,14 @@ struct Parser {
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
+    QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
 
     Parser() {
         qt.setApplicationDescription(
             "Selvar Control: gain panels for one or two Selvar demo "
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
-                       forcePort, quitAfterStart, listAdapters});
+                       forcePort, quitAfterStart, listAdapters, monitor});
     }
 };
 
@@ -292,6 +293,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     }
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
+    out.openMonitor = p.qt.isSet(p.monitor);
     return true;
 }
 

@@ -12,6 +12,7 @@ struct RunOptions {
     platform::PortOptions port;
     std::string tracePath;        // empty: no trace
     bool quitAfterStart = false;  // close the entry window as soon as it is shown
+    bool openMonitor = false;     // show the bus monitor at start-up
 };
 
 struct CommandLine {

@@ -31,8 +31,13 @@ constexpr int kFontPoints = 8;
 
 }  // namespace
 
-frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link)
-    : glbl_(glbl), hw_(hw), link_(link), dpi_(screen()->logicalDotsPerInch()) {
+frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
+                   QWidget& busMonitor)
+    : glbl_(glbl),
+      hw_(hw),
+      link_(link),
+      busMonitor_(busMonitor),
+      dpi_(screen()->logicalDotsPerInch()) {
     setObjectName("frmEntry");
     buildControls();
     connectHandlers();
@@ -85,10 +90,14 @@ void frmEntry::buildControls() {
                                        {2730, 1530, 1395, 375});
     btnDUT2_ = addControl<QPushButton>(this, "DUT2 Panel", "btnDUT2", "Show: far-side DUT",
                                        {2730, 1980, 1395, 375});
+    // The monitor's button takes the free top of the button column, level with the port frame,
+    // so the other controls keep their places and the window its size.
+    btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
+                                      {2730, 90, 1395, 375});
 
     // The frames take no focus; the rest follow their tab indices.
-    const std::array<QWidget*, 8> tabOrder = {opt1DUT_, opt2DUT_, opt378h_, opt278h_,
-                                              opt3BCh_, btnDUT1_, btnDUT2_, btnResetAll_};
+    const std::array<QWidget*, 9> tabOrder = {opt1DUT_, opt2DUT_, opt378h_,     opt278h_, opt3BCh_,
+                                              btnDUT1_, btnDUT2_, btnResetAll_, btnBus_};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -103,6 +112,7 @@ void frmEntry::connectHandlers() {
     platform::onClick(*btnResetAll_, [this] { btnResetAll_Click(); });
     platform::onClick(*btnDUT1_, [this] { btnDUT1_Click(); });
     platform::onClick(*btnDUT2_, [this] { btnDUT2_Click(); });
+    platform::onClick(*btnBus_, [this] { btnBus_Click(); });
 }
 
 void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTwips) const {
@@ -188,6 +198,11 @@ void frmEntry::btnDUT2_Click() {
     panel::frmMain& p = glbl_.frmDUT2();
     p.show();
     p.raise();
+}
+
+void frmEntry::btnBus_Click() {
+    busMonitor_.show();
+    busMonitor_.raise();
 }
 
 void frmEntry::btnResetAll_Click() {

@@ -27,7 +27,9 @@ class modGlblData;
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
-    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link);
+    // busMonitor: the bus monitor window, shown by the fourth button.
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
+             QWidget& busMonitor);
     ~frmEntry() override;
 
   protected:
@@ -47,6 +49,7 @@ class frmEntry : public QWidget {
     void btnDUT1_Click();
     void btnDUT2_Click();
     void btnResetAll_Click();
+    void btnBus_Click();
     void resetPanels();
     void resetPanelUnderMute(panel::frmMain& panel);
 
@@ -62,6 +65,7 @@ class frmEntry : public QWidget {
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
     panel::PanelLink& link_;
+    QWidget& busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;
@@ -73,6 +77,7 @@ class frmEntry : public QWidget {
     QPushButton* btnResetAll_ = nullptr;
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
+    QPushButton* btnBus_ = nullptr;
 };
 
 }  // namespace selvar::entry

@@ -12,6 +12,7 @@
 #include "entry/program.h"
 #include "entry/raw_arguments.h"
 #include "entry/termination_signals.h"
+#include "monitor/frm_bus.h"
 #include "platform/adapters/adapter_provider.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -68,6 +69,9 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     program.panelsLink().stopRampsOn(termination.request());
     entry.show();
+    if (options.openMonitor) {
+        program.frmBus().show();
+    }
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
     }

@@ -3,18 +3,32 @@
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
+#include "monitor/frm_bus.h"
 #include "platform/sim_board.h"
 
 namespace selvar::entry {
+
+namespace {
+
+// The monitor's times run on the trace file's clock: simulated accesses, or a real port's time.
+platform::VcdTiming portTiming(platform::PortProvider& provider) {
+    auto* sim = dynamic_cast<platform::SimPortProvider*>(&provider);
+    return sim ? platform::VcdTiming::simulated(sim->accessNs()) : platform::VcdTiming::hardware();
+}
+
+}  // namespace
 
 Program::Program(std::unique_ptr<platform::PortProvider> provider,
                  platform::SelectedPort::FailureReporter reportFailure)
     : provider_(std::move(provider)),
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
-      link_(hw_, port_, glbl_) {
+      link_(hw_, port_, glbl_),
+      capture_(portTiming(*provider_)),
+      captureAttachment_(port_.observers(), capture_) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
+    bus_ = std::make_unique<monitor::frmBus>(capture_, simBoard());
 }
 
 Program::~Program() {
@@ -32,7 +46,7 @@ frmEntry& Program::start() {
     if (entry_) {
         throw std::logic_error("the program has started already");
     }
-    entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_);
+    entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
     return *entry_;
 }
 

@@ -6,10 +6,15 @@
 #include "chiplink/mod_selvar_hw.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
+#include "monitor/bus_capture.h"
 #include "platform/selected_port.h"
 
 namespace selvar::platform {
 class SimBoard;
+}
+
+namespace selvar::monitor {
+class frmBus;
 }
 
 namespace selvar::entry {
@@ -18,9 +23,10 @@ class frmEntry;
 
 // The whole program wired together, the one place that does it: the port backend, the selected
 // port with its observers, the chip link, the two gain panels and their link to the chips, and
-// the entry window. main, the window tests and the benchmarks all build it this way. Building
-// it touches no port; start() builds the entry window, whose start-up selects LPT1 and resets.
-// Needs a QApplication (the panels are windows), shown or not.
+// the bus monitor watching the port from the start, and the entry window. main, the window tests
+// and the benchmarks all build it this way. Building it touches no port; start() builds the entry
+// window, whose start-up selects LPT1 and resets. Needs a QApplication (the panels are windows),
+// shown or not.
 class Program {
   public:
     // reportFailure hears, once per failed port selection, why the port could not be opened.
@@ -49,6 +55,9 @@ class Program {
     PanelsLink& panelsLink() { return link_; }
     panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
     panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
+    monitor::BusCapture& capture() { return capture_; }
+    // The bus monitor window, hidden until shown.
+    monitor::frmBus& frmBus() { return *bus_; }
 
   private:
     // Declared in the order they are built; destroyed the other way round, so the windows go
@@ -60,6 +69,9 @@ class Program {
     modGlblData glbl_;
     chiplink::modSelvarHw hw_;
     PanelsLink link_;
+    monitor::BusCapture capture_;
+    platform::ObserverAttachment captureAttachment_;
+    std::unique_ptr<monitor::frmBus> bus_;
     std::unique_ptr<frmEntry> entry_;
 };
 

@@ -60,6 +60,8 @@ class SimPortProvider : public PortProvider {
     explicit SimPortProvider(SimBoardConfig config = {});
     Opened open(int lpt, std::uint16_t base) override;
     SimBoard& board();
+    // The simulated duration of one access (0: pacing off).
+    std::int64_t accessNs() const { return pacer_.periodNs(); }
 
   private:
     SimBoard board_;

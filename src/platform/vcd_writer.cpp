@@ -26,26 +26,33 @@ VcdTiming VcdTiming::simulated(long long accessNs) {
                   {1000, "1us"},    {10000, "10us"},    {100000, "100us"},
                   {1000000, "1ms"}, {10000000, "10ms"}, {100000000, "100ms"}};
     if (accessNs <= 0) {
-        return {"1ns", 1, false};  // no simulated duration: one nominal tick per access
+        return {"1ns", 1, false, 1};  // no simulated duration: one nominal tick per access
     }
     for (const auto& e : kExact) {
         if (e.ns == accessNs) {
-            return {e.scale, 1, false};
+            return {e.scale, 1, false, static_cast<std::uint64_t>(e.ns)};
         }
     }
-    return {"1ns", static_cast<std::uint64_t>(accessNs), false};
+    return {"1ns", static_cast<std::uint64_t>(accessNs), false, 1};
 }
 
 VcdTiming VcdTiming::hardware() {
-    return {"1ns", 1, true};
+    return {"1ns", 1, true, 1};
+}
+
+AccessClock::AccessClock(VcdTiming timing)
+    : timing_(std::move(timing)), start_(std::chrono::steady_clock::now()) {}
+
+std::uint64_t AccessClock::steadyTicks() const {
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
 }
 
 VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)
-    : file_(out, "waveform", std::move(report)),
-      timing_(std::move(timing)),
-      start_(std::chrono::steady_clock::now()) {
-    std::string header = "$version Selvar Control bus trace $end\n$timescale " + timing_.timescale +
-                         " $end\n$scope module lpt $end\n";
+    : file_(out, "waveform", std::move(report)), clock_(std::move(timing)) {
+    std::string header = "$version Selvar Control bus trace $end\n$timescale " +
+                         clock_.timing().timescale + " $end\n$scope module lpt $end\n";
     for (int w = 0; w < kWireCount; ++w) {
         header += std::string("$var wire 1 ") + kWireIds[w] + " " + kWireNames[w] + " $end\n";
     }
@@ -61,7 +68,7 @@ VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)
 
 // One tick after the last access, so a decoder sees the last chip-select rise complete.
 VcdWriter::~VcdWriter() {
-    writeTimestamp(lastTime_ + 1);
+    writeTimestamp(clock_.last() + 1);
 }
 
 void VcdWriter::writeTimestamp(std::uint64_t time) {
@@ -74,22 +81,6 @@ void VcdWriter::writeTimestamp(std::uint64_t time) {
 
 void VcdWriter::onPortSelected(std::uint16_t base) {
     base_ = base;
-}
-
-std::uint64_t VcdWriter::nextTime() {
-    std::uint64_t t;
-    if (timing_.steadyClock) {
-        const auto elapsed = std::chrono::steady_clock::now() - start_;
-        t = static_cast<std::uint64_t>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
-        if (t <= lastTime_) {
-            t = lastTime_ + 1;  // every access on its own tick, strictly increasing
-        }
-    } else {
-        t = lastTime_ + timing_.ticksPerAccess;
-    }
-    lastTime_ = t;
-    return t;
 }
 
 void VcdWriter::setWire(Wire wire, bool level, std::uint64_t time) {
@@ -117,7 +108,7 @@ void VcdWriter::setDataLines(std::uint8_t value, std::uint64_t time) {
 }
 
 void VcdWriter::onRead(std::uint16_t address, std::uint8_t value) {
-    const std::uint64_t t = nextTime();
+    const std::uint64_t t = clock_.next();
     if (address == base_) {
         setDataLines(value, t);  // a data read shows the levels the port really drives
     } else if (address == base_ + 1) {
@@ -126,7 +117,7 @@ void VcdWriter::onRead(std::uint16_t address, std::uint8_t value) {
 }
 
 void VcdWriter::onWrite(std::uint16_t address, std::uint8_t value) {
-    const std::uint64_t t = nextTime();
+    const std::uint64_t t = clock_.next();
     if (address == base_) {
         setDataLines(value, t);
     }

@@ -42,6 +42,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.sim.accessNs, 1000);
              EXPECT_EQ(o.tracePath, "");
              EXPECT_FALSE(o.quitAfterStart);
+             EXPECT_FALSE(o.openMonitor);
          }},
         {{"--sim-chips", "0", "--sim-idle-line", "low", "--sim-access-ns", "0"},
          [](const RunOptions& o) {
@@ -100,6 +101,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.adapter[0]->kind, platform::AdapterConfig::Kind::Ftdi);
              EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
          }},
+        {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);

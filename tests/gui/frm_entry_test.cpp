@@ -99,6 +99,7 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
         {"btnResetAll", "frmEntry", "Reset All", "Reset: initial state"},
         {"btnDUT1", "frmEntry", "DUT1 Panel", "Show: PC-side DUT"},
         {"btnDUT2", "frmEntry", "DUT2 Panel", "Show: far-side DUT"},
+        {"btnBus", "frmEntry", "Bus Monitor", "Show: bus monitor"},
     };
     TestProgram p;
     frmEntry& e = p.entry();
@@ -135,11 +136,12 @@ TEST(EntryWindow, TabVisitsTheSelectedOptionsAndTheEnabledButtonsInOrder) {
         }
         return visited;
     };
-    EXPECT_EQ(tabFrom("opt1DUT", 4),
-              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "opt1DUT"}));
+    EXPECT_EQ(tabFrom("opt1DUT", 5),
+              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus", "opt1DUT"}));
     p.control<QRadioButton>(e, "opt2DUT").click();
-    EXPECT_EQ(tabFrom("opt2DUT", 5), (std::vector<std::string>{"opt378h", "btnDUT1", "btnDUT2",
-                                                               "btnResetAll", "opt2DUT"}));
+    EXPECT_EQ(tabFrom("opt2DUT", 6),
+              (std::vector<std::string>{"opt378h", "btnDUT1", "btnDUT2", "btnResetAll", "btnBus",
+                                        "opt2DUT"}));
 }
 
 TEST(EntryStartUp, PlacesTheEntryFromTheScreenAndCascadesThePanelsFromIt) {

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace selvar::monitor {
+
+// The six lines over the last few hundred milliseconds, in slices of one millisecond: for each
+// slice, which lines were seen high and which low. Far too many edges pass in that time to keep
+// them one by one; a slice seen both high and low is drawn as activity, as an analyser zoomed
+// out draws it. Fixed size, no allocation: updated on every access.
+class LineHistory {
+  public:
+    static constexpr std::size_t kSlices = 400;
+    static constexpr std::uint64_t kSliceNs = 1'000'000;
+    // Line bits: the data register's own bits for the driven lines, this one for the read-back.
+    static constexpr std::uint8_t kReadBackBit = 0x80;
+
+    struct Slice {
+        std::uint8_t high = 0;
+        std::uint8_t low = 0;
+    };
+
+    // ticksPerSlice: the clock's ticks in one slice (at least 1).
+    explicit LineHistory(std::uint64_t ticksPerSlice) : ticksPerSlice_(ticksPerSlice) {}
+
+    // The lines' levels (line bits) at time t; times never go back.
+    void record(std::uint64_t t, std::uint8_t levels) {
+        if (t >= sliceEnd_) {
+            advance(t);
+        }
+        slices_[current_].high |= levels;
+        slices_[current_].low |= static_cast<std::uint8_t>(~levels);
+    }
+
+    // Slice age 0 is the current one; older slices have higher ages. Slices without any access
+    // are empty (nothing seen high or low).
+    const Slice& slice(std::size_t age) const {
+        return slices_[(current_ + kSlices - age % kSlices) % kSlices];
+    }
+    void clear();
+
+  private:
+    void advance(std::uint64_t t);
+
+    std::uint64_t ticksPerSlice_;
+    std::uint64_t sliceEnd_ = 0;
+    std::size_t current_ = 0;
+    std::array<Slice, kSlices> slices_{};
+};
+
+}  // namespace selvar::monitor
