@@ -118,13 +118,9 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     const Handler handler = resolved.node == nullptr ? nullptr
                             : unit.query             ? resolved.node->query
                                                      : resolved.node->set;
-    int code = resolved.error != error::kNone ? resolved.error
-               : handler == nullptr           ? error::kUndefinedHeader
-                                              : countError(*resolved.node, unit);
-    if (code == error::kNone && resolved.viaDut && resolved.dut == 2 &&
-        instrument_.topology() == Topology::Single) {
-        code = error::kSettingsConflict;
-    }
+    const int code = resolved.error != error::kNone ? resolved.error
+                     : handler == nullptr           ? error::kUndefinedHeader
+                                                    : countError(*resolved.node, unit);
     if (code != error::kNone) {
         queue(code, result, line);
         return result;
@@ -136,7 +132,9 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     try {
         const Call call{instrument_, status_, resolved.dut, resolved.node->arg,
                         unit.params.empty() ? nullptr : &unit.params.front()};
-        outcome = handler(call);
+        const bool dut2Absent =
+            resolved.viaDut && resolved.dut == 2 && instrument_.topology() == Topology::Single;
+        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : handler(call);
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }
