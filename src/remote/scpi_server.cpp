@@ -43,6 +43,11 @@ bool ScpiServer::listen(quint16 port, const QList<QHostAddress>& addresses, QStr
             if (skip) {
                 continue;
             }
+            // All or nothing: a caller told of a failure must not be left serving half.
+            for (QTcpServer* opened : servers_) {
+                delete opened;
+            }
+            servers_.clear();
             return false;
         }
         port = server->serverPort();

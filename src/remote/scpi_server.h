@@ -32,8 +32,8 @@ class ScpiServer : public QObject {
     static QList<QHostAddress> loopback();  // 127.0.0.1 and ::1
 
     // Serves on `port` (0: a free one, the same on every address) at each address. Without
-    // IPv6 on the machine, ::1 is left out. False with the reason when an address cannot be
-    // served.
+    // IPv6 on the machine, ::1 is left out. When an address cannot be served: false with the
+    // reason, and serving on none.
     bool listen(quint16 port, const QList<QHostAddress>& addresses, QString* error);
     quint16 port() const;
     int clientCount() const;

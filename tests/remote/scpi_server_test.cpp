@@ -89,6 +89,19 @@ TEST_F(ScpiServerTest, AnHttpRequestIsCutOffWithoutAReplyOrAGesture) {
     EXPECT_TRUE(instrument.calls.empty());
 }
 
+TEST_F(ScpiServerTest, AnAddressThatCannotBeServedLeavesNoneServed) {
+    testing::FakeInstrument other;
+    ScpiServer second(other);
+    const QHostAddress spare("127.0.0.2");
+    QString error;
+    EXPECT_FALSE(
+        second.listen(server.port(), {spare, QHostAddress(QHostAddress::LocalHost)}, &error));
+    EXPECT_TRUE(error.startsWith("127.0.0.1: ")) << error.toStdString();
+    QTcpSocket client;
+    client.connectToHost(spare, server.port());
+    EXPECT_FALSE(client.waitForConnected(kTimeoutMs));
+}
+
 // A gesture may spin an event loop of its own (a message box does); another client's command
 // must still wait until the gesture has ended.
 class NestedLoopInstrument : public testing::FakeInstrument {
