@@ -51,6 +51,7 @@ struct Parser {
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
+    RemoteOptionSet remote;
 
     Parser() {
         qt.setApplicationDescription(
@@ -58,6 +59,7 @@ struct Parser {
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
                        forcePort, quitAfterStart});
+        remote.addTo(qt);
     }
 };
 
@@ -280,7 +282,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     }
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
-    return true;
+    return p.remote.interpret(p.qt, out.remote, error);
 }
 
 }  // namespace

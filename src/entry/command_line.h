@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <string>
 
+#include "entry/remote_options.h"
 #include "platform/port_options.h"
 
 namespace selvar::entry {
@@ -12,6 +13,7 @@ struct RunOptions {
     platform::PortOptions port;
     std::string tracePath;        // empty: no trace
     bool quitAfterStart = false;  // close the entry window as soon as it is shown
+    RemoteOptions remote;
 };
 
 struct CommandLine {

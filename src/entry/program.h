@@ -7,6 +7,7 @@
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "platform/selected_port.h"
+#include "remote/instrument.h"
 
 namespace selvar::platform {
 class SimBoard;
@@ -39,6 +40,8 @@ class Program {
     // Runs the start-up; once only.
     frmEntry& start();
     frmEntry& entry() const;  // after start()
+    // The program as remote commands drive it, through the windows' gestures; after start().
+    remote::Instrument& instrument() const;
 
     platform::PortProvider& provider() { return *provider_; }
     // The simulated board, when the port backend is the simulation; else null.
@@ -61,6 +64,7 @@ class Program {
     chiplink::modSelvarHw hw_;
     PanelsLink link_;
     std::unique_ptr<frmEntry> entry_;
+    std::unique_ptr<remote::Instrument> instrument_;
 };
 
 }  // namespace selvar::entry

@@ -86,6 +86,17 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.tracePath, "caf\xe9 \xf0\x90\x82\x80\xed\xa0\x80\xff.log");
          }},
         {{"--quit-after-start"}, [](const RunOptions& o) { EXPECT_TRUE(o.quitAfterStart); }},
+        {{"--no-gui", "--scpi-port", "5025", "--scpi-listen", "::", "--scpi-listen", "10.0.0.2"},
+         [](const RunOptions& o) {
+             EXPECT_TRUE(o.remote.noGui);
+             EXPECT_EQ(o.remote.scpiPort, 5025);
+             EXPECT_EQ(o.remote.listen, (std::vector<std::string>{"::", "10.0.0.2"}));
+         }},
+        {{"--no-gui", "--script", "-"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.remote.scriptPath, "-");
+             EXPECT_FALSE(o.remote.scpiPort);
+         }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -136,6 +147,13 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "ppdev", "--sim-chips", "1"}, "--sim-chips applies to --port-io sim only"},
         {{"--port-io", "direct", "--sim-access-ns", "0"}, "--sim-access-ns applies to"},
         {{"--trace="}, "--trace: the file name is empty"},
+        {{"--no-gui"}, "--no-gui needs --scpi-port or --script"},
+        {{"--scpi-port", "65536"}, "is not a port from 0 to 65535"},
+        {{"--scpi-port", "+80"}, "is not a port from 0 to 65535"},
+        {{"--scpi-port", "1", "--scpi-port", "2"}, "--scpi-port given more than once"},
+        {{"--scpi-port", "1", "--scpi-listen", "localhost"}, "'localhost' is not an IP address"},
+        {{"--scpi-listen", "0.0.0.0"}, "--scpi-listen needs --scpi-port"},
+        {{"--script="}, "--script: the file name is empty"},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
