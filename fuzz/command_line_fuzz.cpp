@@ -49,7 +49,9 @@ bool sameOptions(const RunOptions& a, const RunOptions& b) {
     return p.backend == q.backend && p.ppdevDevice == q.ppdevDevice &&
            p.directBase == q.directBase && p.sim.chips == q.sim.chips &&
            p.sim.idleLineHigh == q.sim.idleLineHigh && p.sim.accessNs == q.sim.accessNs &&
-           a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart;
+           a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart &&
+           a.remote.scpiPort == b.remote.scpiPort && a.remote.listen == b.remote.listen &&
+           a.remote.noGui == b.remote.noGui && a.remote.scriptPath == b.remote.scriptPath;
 }
 
 bool sameResult(const CommandLine& a, const CommandLine& b) {
@@ -91,6 +93,18 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
     if (o.quitAfterStart) {
         args << "--quit-after-start";
     }
+    if (o.remote.scpiPort) {
+        args << QStringLiteral("--scpi-port=%1").arg(*o.remote.scpiPort);
+    }
+    for (const std::string& address : o.remote.listen) {
+        args << "--scpi-listen=" + QString::fromStdString(address);
+    }
+    if (o.remote.noGui) {
+        args << "--no-gui";
+    }
+    if (!o.remote.scriptPath.empty()) {
+        args << "--script=" + selvar::entry::argumentFromBytes(o.remote.scriptPath.c_str());
+    }
     return args;
 }
 
@@ -122,6 +136,11 @@ void checkRun(const RunOptions& o, std::string_view input) {
     if (port.backend != PortBackend::Direct) {
         require(port.directBase == defaults.directBase, "direct bases untouched", input);
     }
+    // A windowless run always has something to drive it; other addresses only with a port.
+    const selvar::entry::RemoteOptions& r = o.remote;
+    require(!r.noGui || r.scpiPort || !r.scriptPath.empty(), "no-gui has a driver", input);
+    require(r.listen.empty() || r.scpiPort, "listen addresses only with a port", input);
+    require(!r.scpiPort || (*r.scpiPort >= 0 && *r.scpiPort <= 65535), "port in range", input);
 }
 
 // The usage names the program as it was started (its file name), or "selvar" when it was
@@ -133,7 +152,8 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
             "usage line names the program", input);
     for (const char* name :
          {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
-          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start"}) {
+          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start", "--scpi-port",
+          "--scpi-listen", "--no-gui", "--script"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }
