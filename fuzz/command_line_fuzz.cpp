@@ -62,7 +62,9 @@ bool sameOptions(const RunOptions& a, const RunOptions& b) {
            p.directBase == q.directBase && sameAdapters(p, q) && p.sim.chips == q.sim.chips &&
            p.sim.idleLineHigh == q.sim.idleLineHigh && p.sim.accessNs == q.sim.accessNs &&
            a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart &&
-           a.openMonitor == b.openMonitor;
+           a.openMonitor == b.openMonitor && a.remote.scpiPort == b.remote.scpiPort &&
+           a.remote.listen == b.remote.listen && a.remote.noGui == b.remote.noGui &&
+           a.remote.scriptPath == b.remote.scriptPath;
 }
 
 bool sameResult(const CommandLine& a, const CommandLine& b) {
@@ -116,6 +118,18 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
     if (o.openMonitor) {
         args << "--monitor";
     }
+    if (o.remote.scpiPort) {
+        args << QStringLiteral("--scpi-port=%1").arg(*o.remote.scpiPort);
+    }
+    for (const std::string& address : o.remote.listen) {
+        args << "--scpi-listen=" + QString::fromStdString(address);
+    }
+    if (o.remote.noGui) {
+        args << "--no-gui";
+    }
+    if (!o.remote.scriptPath.empty()) {
+        args << "--script=" + selvar::entry::argumentFromBytes(o.remote.scriptPath.c_str());
+    }
     return args;
 }
 
@@ -147,6 +161,11 @@ void checkRun(const RunOptions& o, std::string_view input) {
     if (port.backend != PortBackend::Direct) {
         require(port.directBase == defaults.directBase, "direct bases untouched", input);
     }
+    // A windowless run always has something to drive it; other addresses only with a port.
+    const selvar::entry::RemoteOptions& r = o.remote;
+    require(!r.noGui || r.scpiPort || !r.scriptPath.empty(), "no-gui has a driver", input);
+    require(r.listen.empty() || r.scpiPort, "listen addresses only with a port", input);
+    require(!r.scpiPort || (*r.scpiPort >= 0 && *r.scpiPort <= 65535), "port in range", input);
 }
 
 // The usage names the program as it was started (its file name), or "selvar" when it was
@@ -156,9 +175,10 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
         arguments.isEmpty() ? QStringLiteral("selvar") : QFileInfo(arguments.first()).fileName();
     require(usage.starts_with("Usage: " + (program + " [options]").toStdString()),
             "usage line names the program", input);
-    for (const char* name : {"--help", "--version", "--port-io", "--parport", "--sim-chips",
-                             "--sim-idle-line", "--sim-access-ns", "--trace", "--force-port",
-                             "--quit-after-start", "--list-adapters", "--monitor"}) {
+    for (const char* name :
+         {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
+          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start", "--list-adapters",
+          "--monitor", "--scpi-port", "--scpi-listen", "--no-gui", "--script"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }

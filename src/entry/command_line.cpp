@@ -57,6 +57,7 @@ struct Parser {
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
+    RemoteOptionSet remote;
 
     Parser() {
         qt.setApplicationDescription(
@@ -64,6 +65,7 @@ struct Parser {
             "boards on a PC parallel port.");
         qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
                        forcePort, quitAfterStart, listAdapters, monitor});
+        remote.addTo(qt);
     }
 };
 
@@ -294,7 +296,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
-    return true;
+    return p.remote.interpret(p.qt, out.remote, error);
 }
 
 }  // namespace

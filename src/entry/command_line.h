@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <string>
 
+#include "entry/remote_options.h"
 #include "platform/port_options.h"
 
 namespace selvar::entry {
@@ -13,6 +14,7 @@ struct RunOptions {
     std::string tracePath;        // empty: no trace
     bool quitAfterStart = false;  // close the entry window as soon as it is shown
     bool openMonitor = false;     // show the bus monitor at start-up
+    RemoteOptions remote;
 };
 
 struct CommandLine {

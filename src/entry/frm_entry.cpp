@@ -161,6 +161,37 @@ void frmEntry::closeEvent(QCloseEvent* event) {
     QCoreApplication::exit(0);
 }
 
+void frmEntry::selectPort(chiplink::PortChoice choice) {
+    const std::array<QRadioButton*, 3> options = {opt378h_, opt278h_, opt3BCh_};
+    options.at(static_cast<std::size_t>(choice))->setChecked(true);
+}
+
+chiplink::PortChoice frmEntry::selectedPort() const {
+    return opt278h_->isChecked()   ? chiplink::PortChoice::Lpt2
+           : opt3BCh_->isChecked() ? chiplink::PortChoice::Lpt3
+                                   : chiplink::PortChoice::Lpt1;
+}
+
+void frmEntry::selectTopology(bool dual) {
+    (dual ? opt2DUT_ : opt1DUT_)->setChecked(true);
+}
+
+bool frmEntry::dualTopology() const {
+    return opt2DUT_->isChecked();
+}
+
+void frmEntry::pressPanelButton(int dut) {
+    if (dut == 2) {
+        btnDUT2_Click();
+    } else {
+        btnDUT1_Click();
+    }
+}
+
+void frmEntry::pressResetAll() {
+    btnResetAll_Click();
+}
+
 void frmEntry::choosePort(chiplink::PortChoice choice) {
     hw_.choosePort(choice);
     resetPanels();

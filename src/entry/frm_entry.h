@@ -32,6 +32,14 @@ class frmEntry : public QWidget {
              QWidget& busMonitor);
     ~frmEntry() override;
 
+    // The operator's gestures, for remote control, through the same handlers.
+    void selectPort(chiplink::PortChoice choice);  // the port option; selected already: nothing
+    chiplink::PortChoice selectedPort() const;
+    void selectTopology(bool dual);  // the topology option
+    bool dualTopology() const;
+    void pressPanelButton(int dut);  // "DUT1 Panel" / "DUT2 Panel"
+    void pressResetAll();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -11,6 +11,7 @@
 #include "entry/privilege.h"
 #include "entry/program.h"
 #include "entry/raw_arguments.h"
+#include "entry/remote_run.h"
 #include "entry/termination_signals.h"
 #include "monitor/frm_bus.h"
 #include "platform/adapters/adapter_provider.h"
@@ -43,10 +44,14 @@ bool openTrace(const selvar::entry::RunOptions& options, bool& lost,
 // lost) when this returns.
 int runWindows(char* programName, const selvar::entry::RunOptions& options, bool& traceLost) {
     // Our parser alone reads the arguments: Qt would take its own options (-platform, ...)
-    // even where they are another option's value.
-    int qtArgc = 1;
+    // even where they are another option's value. Windowless, the windows still exist, on a
+    // platform that needs no display and shows nothing.
     char fallbackName[] = "selvar";
-    char* qtArgv[] = {programName ? programName : fallbackName, nullptr};
+    char platformOption[] = "-platform";
+    char offscreen[] = "offscreen";
+    char* qtArgv[] = {programName ? programName : fallbackName, platformOption, offscreen, nullptr};
+    int qtArgc = options.remote.noGui ? 3 : 1;
+    qtArgv[qtArgc] = nullptr;
     selvar::entry::GuardedApplication app(qtArgc, qtArgv, selvar::entry::reportProblem);
     QApplication::setApplicationName("selvar");
     QApplication::setApplicationVersion(SELVAR_VERSION);
@@ -68,14 +73,23 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     // first, after its move in progress.
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     program.panelsLink().stopRampsOn(termination.request());
-    entry.show();
-    if (options.openMonitor) {
-        program.frmBus().show();
+    selvar::entry::RemoteRun remote(options.remote, program.instrument(),
+                                    [&entry] { entry.close(); });
+    if (std::string error; !remote.start(error)) {
+        std::fprintf(stderr, "selvar: %s\n", error.c_str());
+        return 1;
+    }
+    if (!options.remote.noGui) {
+        entry.show();
+        if (options.openMonitor) {
+            program.frmBus().show();
+        }
     }
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return status != 0 ? status : remote.status();
 }
 
 }  // namespace
@@ -113,7 +127,8 @@ int main(int argc, char** argv) {
     }
     const selvar::entry::RunOptions& options = commandLine.options;
     // Found out before any file is created: Qt would abort after the trace was truncated.
-    if (const std::string reason = selvar::entry::missingDisplayReason(); !reason.empty()) {
+    if (const std::string reason = selvar::entry::missingDisplayReason();
+        !options.remote.noGui && !reason.empty()) {
         std::fprintf(stderr, "selvar: %s\n", reason.c_str());
         return 1;
     }

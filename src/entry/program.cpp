@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
+#include "entry/panel_instrument.h"
 #include "monitor/frm_bus.h"
 #include "platform/sim_board.h"
 
@@ -33,6 +34,7 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
 
 Program::~Program() {
     // The observers of the port must not outlive the attachments that name them.
+    instrument_.reset();
     entry_.reset();
     keptAttachments_.clear();
 }
@@ -47,7 +49,15 @@ frmEntry& Program::start() {
         throw std::logic_error("the program has started already");
     }
     entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
+    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
     return *entry_;
+}
+
+remote::Instrument& Program::instrument() const {
+    if (!instrument_) {
+        throw std::logic_error("the program has not started");
+    }
+    return *instrument_;
 }
 
 frmEntry& Program::entry() const {

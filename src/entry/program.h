@@ -8,6 +8,7 @@
 #include "entry/panels_link.h"
 #include "monitor/bus_capture.h"
 #include "platform/selected_port.h"
+#include "remote/instrument.h"
 
 namespace selvar::platform {
 class SimBoard;
@@ -45,6 +46,8 @@ class Program {
     // Runs the start-up; once only.
     frmEntry& start();
     frmEntry& entry() const;  // after start()
+    // The program as remote commands drive it, through the windows' gestures; after start().
+    remote::Instrument& instrument() const;
 
     platform::PortProvider& provider() { return *provider_; }
     // The simulated board, when the port backend is the simulation; else null.
@@ -73,6 +76,7 @@ class Program {
     platform::ObserverAttachment captureAttachment_;
     std::unique_ptr<monitor::frmBus> bus_;
     std::unique_ptr<frmEntry> entry_;
+    std::unique_ptr<remote::Instrument> instrument_;
 };
 
 }  // namespace selvar::entry

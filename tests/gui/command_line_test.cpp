@@ -102,6 +102,17 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
          }},
         {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
+        {{"--no-gui", "--scpi-port", "5025", "--scpi-listen", "::", "--scpi-listen", "10.0.0.2"},
+         [](const RunOptions& o) {
+             EXPECT_TRUE(o.remote.noGui);
+             EXPECT_EQ(o.remote.scpiPort, 5025);
+             EXPECT_EQ(o.remote.listen, (std::vector<std::string>{"::", "10.0.0.2"}));
+         }},
+        {{"--no-gui", "--script", "-"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.remote.scriptPath, "-");
+             EXPECT_FALSE(o.remote.scpiPort);
+         }},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);
@@ -154,6 +165,13 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--trace="}, "--trace: the file name is empty"},
         {{"--parport", "LPT1=ftdi,pins=cs:0"}, "LPT1=ftdi,pins=cs:0: pins: pin 0 used by both"},
         {{"--parport", "LPT1=gpio:"}, "name the chip"},
+        {{"--no-gui"}, "--no-gui needs --scpi-port or --script"},
+        {{"--scpi-port", "65536"}, "is not a port from 0 to 65535"},
+        {{"--scpi-port", "+80"}, "is not a port from 0 to 65535"},
+        {{"--scpi-port", "1", "--scpi-port", "2"}, "--scpi-port given more than once"},
+        {{"--scpi-port", "1", "--scpi-listen", "localhost"}, "'localhost' is not an IP address"},
+        {{"--scpi-listen", "0.0.0.0"}, "--scpi-listen needs --scpi-port"},
+        {{"--script="}, "--script: the file name is empty"},
     };
     for (const Case& c : cases) {
         const CommandLine cl = parse(c.args);

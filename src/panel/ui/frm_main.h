@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "chiplink/mod_selvar_hw.h"
 #include "panel/coupling.h"
@@ -44,11 +45,34 @@ class frmMain : public QWidget {
     QComboBox& cmbStep();
     QComboBox& cmbDelay();
 
+    // The operator's gestures, for remote control: each acts as the hand on the control does,
+    // through the same handlers, so the chips see the same traffic.
+    enum class GainSlider { Left, Right, Gang, Pan };
+    enum class RampField { Top, Bottom, Step, Delay };
+    enum class RampTarget { None, Left, Right, Gang };
+    // A drag of the slider to `value`: Scroll and Change run, with the projections; a value
+    // equal to the current one runs nothing.
+    void operatorMove(GainSlider slider, int value);
+    int sliderValue(GainSlider slider) const;
+    void pressMaxAtten();
+    void press0dB();
+    void pressQuery();
+    void pressRamp(bool up);
+    // Typing `text` into the field and leaving it: the field's Validate runs.
+    void enterRampField(RampField field, const QString& text);
+    QString rampFieldText(RampField field) const;
+    void selectRampTarget(RampTarget target);  // None: nothing, as no option unselects
+    RampTarget selectedRampTarget() const;
+    // The code labels' texts: left, then right.
+    std::pair<QString, QString> readBackCodeTexts() const;
+
   protected:
     void closeEvent(QCloseEvent* event) override;  // hides; a panel is never closed
 
   private:
     struct Controls;
+
+    platform::Slider& sliderOf(GainSlider slider) const;
 
     void connectHandlers();
 

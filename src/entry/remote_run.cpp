@@ -1,0 +1,81 @@
+#include "entry/remote_run.h"
+
+#include <QHostAddress>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+
+#include "remote/scpi_server.h"
+#include "remote/script_runner.h"
+
+namespace selvar::entry {
+
+RemoteRun::RemoteRun(const RemoteOptions& options, remote::Instrument& instrument,
+                     std::function<void()> end)
+    : options_(options), instrument_(instrument), end_(std::move(end)) {}
+
+RemoteRun::~RemoteRun() = default;
+
+bool RemoteRun::start(std::string& error) {
+    if (!options_.scriptPath.empty() && options_.scriptPath != "-") {
+        scriptFile_.open(options_.scriptPath);
+        if (!scriptFile_) {
+            error = "--script " + options_.scriptPath + ": cannot be read";
+            return false;
+        }
+    }
+    if (options_.scpiPort && !listen(error)) {
+        return false;
+    }
+    if (!options_.scriptPath.empty()) {
+        QTimer::singleShot(0, &context_, [this] { runScript(); });
+    }
+    return true;
+}
+
+// Loopback unless told otherwise: a control port moves real hardware. The port is said on
+// standard error, so that a caller that asked for any free one learns which.
+bool RemoteRun::listen(std::string& error) {
+    QList<QHostAddress> addresses = remote::ScpiServer::loopback();
+    if (!options_.listen.empty()) {
+        addresses.clear();
+        for (const std::string& a : options_.listen) {
+            addresses << QHostAddress(QString::fromStdString(a));
+        }
+    }
+    server_ = std::make_unique<remote::ScpiServer>(instrument_);
+    QObject::connect(server_.get(), &remote::ScpiServer::exitRequested, &context_,
+                     [this] { end_(); });
+    QString reason;
+    if (!server_->listen(static_cast<quint16>(*options_.scpiPort), addresses, &reason)) {
+        error = "--scpi-port " + std::to_string(*options_.scpiPort) + ": " + reason.toStdString();
+        return false;
+    }
+    for (const QHostAddress& a : addresses) {
+        const std::string address = a.toString().toStdString();
+        std::fprintf(stderr, "selvar: serving SCPI on %s port %u\n", address.c_str(),
+                     static_cast<unsigned>(server_->port()));
+        if (!a.isLoopback()) {
+            std::fprintf(stderr,
+                         "selvar: warning: anyone who can reach %s controls the chips, "
+                         "gains up to +31.5 dB included\n",
+                         address.c_str());
+        }
+    }
+    return true;
+}
+
+// A windowless run with no server has nothing left to do after its script.
+void RemoteRun::runScript() {
+    std::istream& in = scriptFile_.is_open() ? scriptFile_ : std::cin;
+    const std::string name = options_.scriptPath == "-" ? "-" : options_.scriptPath;
+    const remote::ScriptResult result =
+        remote::runScript(in, name, instrument_, std::cout, std::cerr);
+    std::cout.flush();
+    status_ = result.status;
+    if (result.exitRequested || (options_.noGui && !server_)) {
+        end_();
+    }
+}
+
+}  // namespace selvar::entry

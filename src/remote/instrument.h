@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace selvar::remote {
+
+// The controls a remote command can act on, named as the operator sees them.
+enum class Slider { Left, Right, Gang, Pan };
+enum class RampField { Top, Bottom, Step, Delay };
+enum class RampTarget { None, Left, Right, Gang };
+enum class RampDirection { Up, Down };
+enum class PinLine { Mute, Zcd };
+enum class Topology { Single, Dual };
+enum class Port { Lpt1, Lpt2, Lpt3 };
+
+// Codes a read-back leaves in a panel's two code labels; -1 where a label shows "XXh".
+struct ReadBackCodes {
+    int left = -1;
+    int right = -1;
+};
+
+// The program as a remote command sees it: one method per operator gesture, with the values the
+// controls hold. The remote layer has already checked every argument: `dut` is 1 or 2 (2 only in
+// the dual topology), a slider value lies within that slider's range, a text is what was typed.
+// Each method acts exactly as the gesture does, through the same handlers, and returns when the
+// gesture's work (port traffic included) is done.
+class Instrument {
+  public:
+    virtual ~Instrument() = default;
+
+    virtual void resetAll() = 0;  // "Reset All"
+    virtual void selectPort(Port port) = 0;
+    virtual Port port() const = 0;
+    virtual void selectTopology(Topology topology) = 0;
+    virtual Topology topology() const = 0;
+
+    // One operator movement of the slider to `value`: Left/Right 0..255, Gang 0..510,
+    // Pan -255..255. A value equal to the current one does nothing.
+    virtual void moveSlider(int dut, Slider slider, int value) = 0;
+    virtual int sliderValue(int dut, Slider slider) const = 0;
+
+    virtual void setMaxAtten(int dut) = 0;  // "-Inf (dB)"
+    virtual void set0dB(int dut) = 0;       // "0.0 (dB)"
+    virtual ReadBackCodes interrogate(int dut) = 0;
+    virtual int chainLength() const = 0;  // as the last read-back counted it; 0 before any
+
+    virtual void setPin(PinLine line, bool checked) = 0;  // the DUT1 panel's check box
+    virtual bool pin(PinLine line) const = 0;
+
+    // Typing `text` into the field and leaving it: the field's validation runs.
+    virtual void enterRampField(int dut, RampField field, std::string_view text) = 0;
+    virtual std::string rampField(int dut, RampField field) const = 0;
+    virtual void selectRampTarget(int dut, RampTarget target) = 0;  // never None
+    virtual RampTarget rampTarget(int dut) const = 0;
+    virtual void ramp(int dut, RampDirection direction) = 0;  // blocks until the ramp ends
+
+    virtual void showPanel(int dut, bool shown) = 0;
+    virtual bool panelShown(int dut) const = 0;
+
+    virtual std::string version() const = 0;  // the program's version, as --version shows it
+};
+
+}  // namespace selvar::remote

@@ -1,0 +1,235 @@
+#include "remote/session.h"
+
+#include <array>
+#include <exception>
+
+#include "remote/command_table.h"
+#include "remote/scpi_lexer.h"
+
+namespace selvar::remote {
+namespace {
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && matchesKeyword(text.substr(0, prefix.size()), prefix);
+}
+
+// Browsers can reach loopback ports, and a web page's request must never move the chips: a
+// request line ("POST / HTTP/1.1", "GET /x") or a Host:/Origin: header gives HTTP away. No
+// SCPI command starts like that.
+bool looksLikeHttp(std::string_view line) {
+    if (startsWithIgnoringCase(line, "HOST:") || startsWithIgnoringCase(line, "ORIGIN:")) {
+        return true;
+    }
+    static constexpr std::array<std::string_view, 9> kMethods = {
+        "GET ", "POST ", "PUT ", "DELETE ", "HEAD ", "OPTIONS ", "PATCH ", "CONNECT ", "TRACE "};
+    for (const std::string_view method : kMethods) {
+        if (line.starts_with(method)) {
+            return true;
+        }
+    }
+    const std::size_t lastWord = line.find_last_of(' ');
+    return lastWord != std::string_view::npos && line.find(' ') < lastWord &&
+           line.substr(lastWord + 1).starts_with("HTTP/");
+}
+
+struct Resolved {
+    const Node* node = nullptr;
+    const Node* parent = nullptr;
+    int dut = 1;
+    bool viaDut = false;
+    int error = error::kNone;
+};
+
+const Node* findChild(const std::vector<Node>& children, std::string_view name) {
+    for (const Node& child : children) {
+        if (matchesKeyword(name, child.name)) {
+            return &child;
+        }
+    }
+    return nullptr;
+}
+
+Resolved resolveFrom(const Node& start, int dut, bool viaDut, const Unit& unit) {
+    Resolved resolved{nullptr, &start, dut, viaDut};
+    const Node* current = &start;
+    for (const std::string_view mnemonic : unit.mnemonics) {
+        const auto [name, suffix] = splitSuffix(mnemonic);
+        const Node* child = findChild(current->children, name);
+        if (child == nullptr || (!suffix.empty() && !child->numbered)) {
+            return {.error = error::kUndefinedHeader};
+        }
+        if (child->numbered) {
+            if (!suffix.empty() && suffix != "1" && suffix != "2") {
+                return {.error = error::kSuffixOutOfRange};
+            }
+            resolved.dut = suffix == "2" ? 2 : 1;
+            resolved.viaDut = true;
+        }
+        resolved.parent = current;
+        current = child;
+    }
+    resolved.node = current;
+    return resolved;
+}
+
+// A header without a leading ':' continues from where the previous command of the line left
+// off (DUT1:RAMP:TOP 0;BOTTom -30); when that names nothing, it is tried from the root.
+Resolved resolve(const Unit& unit, const Node& root, const Node& from, int dut, bool viaDut) {
+    if (unit.common) {
+        const Node* node = unit.mnemonics.size() == 1
+                               ? findChild(commonCommands(), unit.mnemonics.front())
+                               : nullptr;
+        return node ? Resolved{node, nullptr} : Resolved{.error = error::kUndefinedHeader};
+    }
+    if (!unit.rooted && &from != &root) {
+        const Resolved relative = resolveFrom(from, dut, viaDut, unit);
+        if (relative.error != error::kUndefinedHeader) {
+            return relative;
+        }
+    }
+    return resolveFrom(root, 1, false, unit);
+}
+
+// The parameter count a form takes, checked before any handler sees the parameters.
+int countError(const Node& node, const Unit& unit) {
+    const std::size_t wanted = !unit.query && node.setTakesParam ? 1 : 0;
+    if (unit.params.size() > wanted) {
+        return error::kParameterNotAllowed;
+    }
+    return unit.params.size() < wanted ? error::kMissingParameter : error::kNone;
+}
+
+bool isCommandError(int code) {
+    return code <= -100 && code > -200;
+}
+
+}  // namespace
+
+void Session::queue(int code, UnitResult& unit, LineResult& line) {
+    status_.push(code);
+    unit.errors.push_back(code);
+    line.errors.push_back(code);
+}
+
+UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
+    UnitResult result{.query = unit.query};
+    const Node& root = commandTree();
+    const Resolved resolved = resolve(unit, root, *path.node, path.dut, path.viaDut);
+    const Handler handler = resolved.node == nullptr ? nullptr
+                            : unit.query             ? resolved.node->query
+                                                     : resolved.node->set;
+    const int code = resolved.error != error::kNone ? resolved.error
+                     : handler == nullptr           ? error::kUndefinedHeader
+                                                    : countError(*resolved.node, unit);
+    if (code != error::kNone) {
+        queue(code, result, line);
+        return result;
+    }
+    if (!unit.common) {
+        path = {resolved.parent, resolved.dut, resolved.viaDut};
+    }
+    Outcome outcome;
+    try {
+        const Call call{instrument_, status_, resolved.dut, resolved.node->arg,
+                        unit.params.empty() ? nullptr : &unit.params.front()};
+        const bool dut2Absent =
+            resolved.viaDut && resolved.dut == 2 && instrument_.topology() == Topology::Single;
+        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : handler(call);
+    } catch (const std::exception&) {
+        outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
+    }
+    if (outcome.error != error::kNone) {
+        queue(outcome.error, result, line);
+    } else if (outcome.reply) {
+        line.reply += (line.reply.empty() ? "" : ";") + *outcome.reply;
+        result.replied = true;
+    }
+    line.exitRequested = line.exitRequested || outcome.exit;
+    return result;
+}
+
+LineResult Session::runLine(std::string_view line) {
+    LineResult result;
+    if (looksLikeHttp(line)) {
+        closed_ = true;
+        result.refusedAsHttp = true;
+        return result;
+    }
+    Path path{&commandTree(), 1, false};
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const LexedUnit lexed = readUnit(line, pos);
+        if (lexed.error != error::kNone) {
+            UnitResult unit;
+            queue(lexed.error, unit, result);
+            result.units.push_back(std::move(unit));
+            break;
+        }
+        if (lexed.empty) {
+            continue;
+        }
+        result.units.push_back(execute(lexed.unit, path, result));
+        // After a command error the rest of the line cannot be read reliably: it is dropped.
+        const std::vector<int>& errors = result.units.back().errors;
+        if (!errors.empty() && isCommandError(errors.front())) {
+            break;
+        }
+    }
+    return result;
+}
+
+void Session::append(std::string_view piece, const LineHandler& onLine) {
+    if (discarding_) {
+        return;
+    }
+    pending_.append(piece.substr(0, kMaxLine + 2 - std::min(pending_.size(), kMaxLine + 2)));
+    // One byte more is a carriage return that ends the line with its line feed.
+    const bool overrun = pending_.size() > kMaxLine + 1 ||
+                         (pending_.size() == kMaxLine + 1 && pending_.back() != '\r');
+    if (overrun) {
+        if (looksLikeHttp(pending_)) {
+            closed_ = true;
+            onLine(LineResult{.refusedAsHttp = true});
+        }
+        discarding_ = true;
+        pending_.clear();
+    }
+}
+
+void Session::endLine(const LineHandler& onLine) {
+    if (discarding_) {
+        discarding_ = false;
+        LineResult result;
+        UnitResult unit;
+        queue(error::kInputOverrun, unit, result);
+        result.units.push_back(std::move(unit));
+        onLine(result);
+        return;
+    }
+    if (pending_.ends_with('\r')) {
+        pending_.pop_back();
+    }
+    const std::string line = std::move(pending_);
+    pending_.clear();
+    onLine(runLine(line));
+}
+
+void Session::receive(std::string_view bytes, const LineHandler& onLine) {
+    while (!closed_ && !bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        append(bytes.substr(0, end), onLine);
+        if (end == std::string_view::npos || closed_) {
+            return;
+        }
+        endLine(onLine);
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+void Session::finish(const LineHandler& onLine) {
+    if (!closed_ && (discarding_ || !pending_.empty())) {
+        endLine(onLine);
+    }
+}
+
+}  // namespace selvar::remote

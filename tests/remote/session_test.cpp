@@ -1,0 +1,186 @@
+#include "remote/session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_instrument.h"
+
+namespace selvar::remote {
+namespace {
+
+using testing::FakeInstrument;
+
+struct Exchange {
+    std::vector<std::string> replies;
+    std::vector<int> errors;
+    bool exit = false;
+    bool refused = false;
+};
+
+Exchange send(Session& session, std::string_view bytes) {
+    Exchange exchange;
+    session.receive(bytes, [&](const LineResult& line) {
+        if (!line.reply.empty()) {
+            exchange.replies.push_back(line.reply);
+        }
+        exchange.errors.insert(exchange.errors.end(), line.errors.begin(), line.errors.end());
+        exchange.exit = exchange.exit || line.exitRequested;
+        exchange.refused = exchange.refused || line.refusedAsHttp;
+    });
+    return exchange;
+}
+
+struct Case {
+    std::string line;
+    std::string reply;  // the line's reply, "" for none
+    std::vector<int> errors;
+    std::vector<std::string> calls;
+};
+
+// One line on a fresh session against the dual topology, all controls at 0.
+TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
+    const std::string idn = "Orvane,Selvar Control,0,0.1.0";
+    const Case cases[] = {
+        {"*IDN?", idn, {}, {}},
+        {"*idn?", idn, {}, {}},
+        {"DUT1:GAIN:LEFT -10.5", "", {}, {"moveSlider 1 0 171"}},
+        {"dut1:gain:left -10.5", "", {}, {"moveSlider 1 0 171"}},
+        {"DUT:GAIN:LEFT -1.05E1", "", {}, {"moveSlider 1 0 171"}},
+        {"  :DUT2:GAIN:RIGHT\t+0.0 ", "", {}, {"moveSlider 2 1 192"}},
+        {"DUT1:GAIN:LEFT -10.3", "", {-224}, {}},
+        {"DUT1:GAIN:LEFT -10.50000000000000000001", "", {-224}, {}},
+        {"DUT1:GAIN:LEFT 31.7", "", {-224}, {}},
+        {"DUT1:GAIN:LEFT 32", "", {-222}, {}},
+        {"DUT1:GAIN:LEFT -96.5", "", {-222}, {}},
+        {"DUT1:GAIN:LEFT 1e999999", "", {-222}, {}},
+        {"DUT1:GAIN:LEFT 1e-999999", "", {-224}, {}},
+        {"DUT1:GAIN:LEFT -96", "", {}, {"moveSlider 1 0 0"}},
+        {"DUT1:GAIN:LEFT -inf", "", {}, {"moveSlider 1 0 0"}},
+        {"DUT1:GAIN:RIGH NINF", "", {}, {"moveSlider 1 1 0"}},
+        {"DUT1:GAIN:LEFT MAX", "", {}, {"moveSlider 1 0 255"}},
+        {"DUT1:GAIN:LEFT minimum", "", {}, {"moveSlider 1 0 0"}},
+        {"DUT1:GAIN:GANG -10.5", "", {}, {"moveSlider 1 2 342"}},
+        {"DUT1:GAIN:GANG MAX", "", {}, {"moveSlider 1 2 510"}},
+        {"DUT1:GAIN:PAN -127.5", "", {}, {"moveSlider 1 3 -255"}},
+        {"DUT1:GAIN:PAN 0.5", "", {}, {"moveSlider 1 3 1"}},
+        {"DUT1:GAIN:PAN NINF", "", {-224}, {}},
+        {"DUT1:GAIN:PAN 128", "", {-222}, {}},
+        {"DUT1:CODE:LEFT 171", "", {}, {"moveSlider 1 0 171"}},
+        {"DUT1:CODE:RIGH 1.0", "", {}, {"moveSlider 1 1 1"}},
+        {"DUT1:CODE:LEFT 1.5", "", {-224}, {}},
+        {"DUT1:CODE:LEFT 256", "", {-222}, {}},
+        {"DUT1:GAIN:LEFT", "", {-109}, {}},
+        {"DUT1:GAIN:LEFT 1,2", "", {-108}, {}},
+        {"DUT1:GAIN:LEFT 'x'", "", {-104}, {}},
+        {"DUT1:GAIN:LEFT abc", "", {-224}, {}},
+        {"DUT1:GAIN:LEFT -10.5 dB", "", {-102}, {}},
+        {"DUT1:GAIN:LEFT 1e", "", {-102}, {}},
+        {"DUT1:GAIN:LEFT? MAX", "", {-108}, {}},
+        {"DUT1:GAIN:LEF 0", "", {-113}, {}},
+        {"DUT1:GAIN:LEFT0 0", "", {-113}, {}},
+        {"DUT3:GAIN:LEFT 0", "", {-114}, {}},
+        {"DUT1::GAIN:LEFT 0", "", {-102}, {}},
+        {"DUT1:MAXA", "", {}, {"setMaxAtten 1"}},
+        {"DUT2:UNITY", "", {}, {"set0dB 2"}},
+        {"DUT1:MAXA?", "", {-113}, {}},
+        {"DUT1:MAXA 1", "", {-108}, {}},
+        {"DUT1:READ?", "171,-1", {}, {"interrogate 1"}},
+        {"BUS:LENG?", "0", {}, {}},
+        {"MUTE ON", "", {}, {"setPin 0 1"}},
+        {"MUTE 0", "", {}, {"setPin 0 0"}},
+        {"ZCDETECT 1", "", {}, {"setPin 1 1"}},
+        {"MUTE 2", "", {-224}, {}},
+        {"MUTE?", "0", {}, {}},
+        {"DUT1:RAMP:TOP -10.3", "", {}, {"enterRampField 1 0 '-10.3'"}},
+        {"DUT1:RAMP:STEP 'a;b'", "", {}, {"enterRampField 1 2 'a;b'"}},
+        {"DUT1:RAMP:DEL?", "0.0", {}, {}},
+        {"DUT1:RAMP:TARG GANG", "", {}, {"selectRampTarget 1 3"}},
+        {"DUT1:RAMP:TARG PAN", "", {-224}, {}},
+        {"DUT1:RAMP:TARG?", "NONE", {}, {}},
+        {"DUT2:RAMP:UP", "", {}, {"ramp 2 up"}},
+        {"DUT1:PAN SHOW", "", {}, {"showPanel 1 1"}},
+        {"DUT1:PANEL?", "HIDE", {}, {}},
+        {"TOP SING", "", {}, {"selectTopology 0"}},
+        {"TOPOLOGY?", "DUAL", {}, {}},
+        {"PORT LPT2", "", {}, {"selectPort 1"}},
+        {"PORT?", "LPT1", {}, {}},
+        {"PORT LPT4", "", {-224}, {}},
+        {"PORT 1", "", {-104}, {}},
+        {"*RST", "", {}, {"resetAll"}},
+        {"*FOO", "", {-113}, {}},
+        {"*ESE 256", "", {-222}, {}},
+        {"*ESE 1.5", "", {-224}, {}},
+        {"*TST?", "0", {}, {}},
+        {"SYST:VERS?", "1999.0", {}, {}},
+        {"SYSTEM:ERROR?", "0,\"No error\"", {}, {}},
+        {"SYST:ERR:NEXT?", "0,\"No error\"", {}, {}},
+        {"SYST:ERR:COUN?", "0", {}, {}},
+        {"", "", {}, {}},
+        {" ; ;", "", {}, {}},
+        {"'unterminated", "", {-102}, {}},
+        {"\x01", "", {-102}, {}},
+        // Several commands on one line, and the path rule between them.
+        {"*IDN?;*OPC?", idn + ";1", {}, {}},
+        {"DUT1:RAMP:TARG LEFT;BOTT -30;:DUT1:RAMP:DOWN",
+         "",
+         {},
+         {"selectRampTarget 1 1", "enterRampField 1 1 '-30'", "ramp 1 down"}},
+        {"DUT2:GAIN:LEFT 0;RIGH 0", "", {}, {"moveSlider 2 0 192", "moveSlider 2 1 192"}},
+        {"DUT1:RAMP:TOP 1;TOP 2", "", {}, {"enterRampField 1 0 '1'", "enterRampField 1 0 '2'"}},
+        {"DUT2:GAIN:LEFT 0;TOP SING", "", {}, {"moveSlider 2 0 192", "selectTopology 0"}},
+        {"DUT1:GAIN:LEFT 1;*RST;RIGH 1",
+         "",
+         {},
+         {"moveSlider 1 0 194", "resetAll", "moveSlider 1 1 194"}},
+        // An execution error lets the line go on; a command error ends it.
+        {"DUT1:GAIN:LEFT 99;*OPC?", "1", {-222}, {}},
+        {"*IDN?;FOO;*RST", idn, {-113}, {}},
+    };
+    for (const Case& c : cases) {
+        FakeInstrument instrument;
+        Session session(instrument);
+        const Exchange exchange = send(session, c.line + "\n");
+        const std::vector<std::string> replies =
+            c.reply.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.reply};
+        EXPECT_EQ(exchange.replies, replies) << c.line;
+        EXPECT_EQ(exchange.errors, c.errors) << c.line;
+        EXPECT_EQ(instrument.calls, c.calls) << c.line;
+    }
+}
+
+TEST(ScpiSession, QueriesAnswerTheValueLabelsReading) {
+    FakeInstrument instrument;
+    instrument.sliders = {{{1, Slider::Left}, 0}, {{1, Slider::Right}, 171},
+                          {{1, Slider::Gang}, 1}, {{1, Slider::Pan}, -255},
+                          {{2, Slider::Gang}, 0}, {{2, Slider::Right}, 255}};
+    Session session(instrument);
+    const Exchange exchange =
+        send(session, "DUT1:GAIN:LEFT?;RIGH?;GANG?;PAN?\nDUT2:GAIN:GANG?;RIGH?;:DUT1:CODE:RIGH?\n");
+    EXPECT_EQ(exchange.replies,
+              (std::vector<std::string>{"-9.9E37;-10.5;-96.0;-127.5", "-9.9E37;31.5;171"}));
+}
+
+TEST(ScpiSession, RefusesDut2CommandsInTheSingleTopology) {
+    FakeInstrument instrument;
+    instrument.currentTopology = Topology::Single;
+    Session session(instrument);
+    const Exchange exchange =
+        send(session, "DUT2:GAIN:LEFT 0\nDUT2:GAIN:LEFT?\nDUT1:GAIN:LEFT 0;RIGH?\n");
+    EXPECT_EQ(exchange.errors, (std::vector<int>{-221, -221}));
+    EXPECT_EQ(exchange.replies, (std::vector<std::string>{"-9.9E37"}));
+    EXPECT_EQ(instrument.calls, (std::vector<std::string>{"moveSlider 1 0 192"}));
+}
+
+TEST(ScpiSession, AFailingGestureIsAnExecutionErrorAndNoReply) {
+    FakeInstrument instrument;
+    instrument.failing = true;
+    Session session(instrument);
+    const Exchange exchange = send(session, "DUT1:READ?;*OPC?\n");
+    EXPECT_EQ(exchange.replies, (std::vector<std::string>{"1"}));
+    EXPECT_EQ(exchange.errors, (std::vector<int>{-200}));
+}
+
+}  // namespace
+}  // namespace selvar::remote
