@@ -1,6 +1,8 @@
 #include "remote/session.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <exception>
 
 #include "remote/command_table.h"
@@ -9,23 +11,31 @@
 namespace selvar::remote {
 namespace {
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && matchesKeyword(text.substr(0, prefix.size()), prefix);
+bool startsWithIgnoringCase(std::string_view text, std::string_view upperPrefix) {
+    return text.size() >= upperPrefix.size() &&
+           std::equal(upperPrefix.begin(), upperPrefix.end(), text.begin(), [](char p, char c) {
+               return p == std::toupper(static_cast<unsigned char>(c));
+           });
 }
 
 // Browsers can reach loopback ports, and a web page's request must never move the chips: a
 // request line ("POST / HTTP/1.1", "GET /x") or a Host:/Origin: header gives HTTP away. No
-// SCPI command starts like that.
-bool looksLikeHttp(std::string_view line) {
+// SCPI command starts like that. Decided by the first few bytes only, so that a line too long
+// to keep is judged alike however its bytes arrived.
+bool startsLikeHttp(std::string_view line) {
     if (startsWithIgnoringCase(line, "HOST:") || startsWithIgnoringCase(line, "ORIGIN:")) {
         return true;
     }
     static constexpr std::array<std::string_view, 9> kMethods = {
         "GET ", "POST ", "PUT ", "DELETE ", "HEAD ", "OPTIONS ", "PATCH ", "CONNECT ", "TRACE "};
-    for (const std::string_view method : kMethods) {
-        if (line.starts_with(method)) {
-            return true;
-        }
+    return std::any_of(kMethods.begin(), kMethods.end(),
+                       [line](std::string_view method) { return line.starts_with(method); });
+}
+
+// A whole line is also a request line when it ends in an HTTP version ("PRI * HTTP/2.0").
+bool looksLikeHttp(std::string_view line) {
+    if (startsLikeHttp(line)) {
+        return true;
     }
     const std::size_t lastWord = line.find_last_of(' ');
     return lastWord != std::string_view::npos && line.find(' ') < lastWord &&
@@ -187,7 +197,7 @@ void Session::append(std::string_view piece, const LineHandler& onLine) {
     const bool overrun = pending_.size() > kMaxLine + 1 ||
                          (pending_.size() == kMaxLine + 1 && pending_.back() != '\r');
     if (overrun) {
-        if (looksLikeHttp(pending_)) {
+        if (startsLikeHttp(pending_)) {
             closed_ = true;
             onLine(LineResult{.refusedAsHttp = true});
         }
