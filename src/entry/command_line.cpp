@@ -212,15 +212,9 @@ bool directBasesListed(const Parser& p, const platform::PortOptions& port,
     return true;
 }
 
-bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
-               std::string& error) {
-    const QStringList positional = p.qt.positionalArguments();
-    if (!positional.isEmpty()) {
-        error = "unexpected argument '" + text(positional.first()) + "'";
-        return false;
-    }
-    platform::PortOptions& port = out.port;
-
+// --port-io and --parport: where the port I/O goes.
+bool interpretPorts(const Parser& p, const std::string& systemRoot, platform::PortOptions& port,
+                    std::string& error) {
     const auto backend = single(p, p.portIo, error);
     if (!backend) {
         return false;
@@ -235,20 +229,19 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
         error = "--port-io: '" + text(*backend) + "' is not sim, ppdev or direct";
         return false;
     }
-
-    const bool sim = port.backend == PortBackend::Sim;
     std::array<bool, 3> seen{};
     for (const QString& spec : p.qt.values(p.parport)) {
         if (!applyParport(spec, port.backend, port, seen, error)) {
             return false;
         }
     }
-    if (!directBasesListed(p, port, seen, systemRoot, error)) {
-        return false;
-    }
+    return directBasesListed(p, port, seen, systemRoot, error);
+}
 
+// The --sim-* options, which only the simulated board takes.
+bool interpretSimulation(const Parser& p, platform::PortOptions& port, std::string& error) {
     for (const QCommandLineOption* option : {&p.simChips, &p.simIdleLine, &p.simAccessNs}) {
-        if (!sim && p.qt.isSet(*option)) {
+        if (port.backend != PortBackend::Sim && p.qt.isSet(*option)) {
             error = "--" + text(option->names().constLast()) + " applies to --port-io sim only";
             return false;
         }
@@ -284,7 +277,20 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
         return false;
     }
     port.sim.accessNs = *accessNs;
+    return true;
+}
 
+bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
+               std::string& error) {
+    const QStringList positional = p.qt.positionalArguments();
+    if (!positional.isEmpty()) {
+        error = "unexpected argument '" + text(positional.first()) + "'";
+        return false;
+    }
+    if (!interpretPorts(p, systemRoot, out.port, error) ||
+        !interpretSimulation(p, out.port, error)) {
+        return false;
+    }
     const auto trace = single(p, p.trace, error);
     if (!trace) {
         return false;
