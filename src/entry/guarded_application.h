@@ -9,7 +9,9 @@ namespace selvar::entry {
 // The application object with an exception boundary around every event. An exception that
 // escapes a handler (a refused port access, an arithmetic overflow, a fault of ours) would
 // otherwise cross Qt's event loop and end the program; here it abandons the rest of that
-// handler, is reported once, and the program goes on with the next event.
+// handler, is reported once, and the program goes on with the next event. (Qt's widget code is
+// built without exception cleanup: what its frames held when the exception crossed them is not
+// freed, a few hundred bytes on a path that is a fault anyway.)
 class GuardedApplication : public QApplication {
     Q_OBJECT
   public:
