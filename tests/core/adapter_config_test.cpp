@@ -57,6 +57,8 @@ TEST(AdapterConfig, RefusesWhatCouldDriveAWrongPinNamingIt) {
         {"ftdi:0x0403:0x6014", "DEVICE is d:BUS/ADDR"},
         {"ftdi:s:", "DEVICE is d:BUS/ADDR"},
         {"ftdix", "is not ftdi"},
+        {"ftdi:i:0x0403:0x60\xff\xffins=zcd:7", "only printable ASCII"},
+        {"gpio:chip 0", "only printable ASCII"},
     };
     for (const Case& c : cases) {
         std::string error;

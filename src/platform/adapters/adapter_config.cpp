@@ -1,5 +1,6 @@
 #include "platform/adapters/adapter_config.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace selvar::platform {
@@ -111,6 +112,13 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
         std::string text = "'";
         text.append(where).append("' is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
         error = std::move(text);
+        return std::nullopt;
+    }
+    // The name goes to libftdi or the kernel as it stands: plain printable ASCII only, so that
+    // what is opened is what was typed and what the usage and the traces show.
+    if (!std::all_of(head.begin(), head.end(), [](char c) { return c > ' ' && c < 0x7F; })) {
+        error = "'" + std::string(where.substr(0, pinsAt)) +
+                "': the device or chip name may hold only printable ASCII characters";
         return std::nullopt;
     }
     config.device = std::string(head);
