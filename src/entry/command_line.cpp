@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "entry/usage_text.h"
 #include "platform/adapters/adapter_config.h"
 
 namespace selvar::entry {
@@ -58,16 +59,26 @@ struct Parser {
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
     RemoteOptionSet remote;
+    // Every option the parser takes, under the heading the usage shows it: an option cannot be
+    // taken without being listed.
+    std::vector<OptionGroup> groups{
+        {"Ports and adapters", {&portIo, &parport, &forcePort, &listAdapters}},
+        {"Simulated board", {&simChips, &simIdleLine, &simAccessNs}},
+        {"Traces", {&trace, &monitor}},
+        {"Remote control", remote.options()},
+        {"Other", {&quitAfterStart, &help, &version}}};
 
     Parser() {
-        qt.setApplicationDescription(
-            "Selvar Control: gain panels for one or two Selvar demo "
-            "boards on a PC parallel port.");
-        qt.addOptions({help, version, portIo, parport, simChips, simIdleLine, simAccessNs, trace,
-                       forcePort, quitAfterStart, listAdapters, monitor});
-        remote.addTo(qt);
+        for (const OptionGroup& group : groups) {
+            for (const QCommandLineOption* option : group.options) {
+                qt.addOption(*option);
+            }
+        }
     }
 };
+
+constexpr const char* kDescription =
+    "Selvar Control: gain panels for one or two Selvar demo boards on a PC parallel port.";
 
 std::string text(const QString& s) {
     return s.toStdString();
@@ -115,19 +126,6 @@ std::optional<QString> single(const Parser& p, const QCommandLineOption& option,
         return std::nullopt;
     }
     return p.qt.value(option);
-}
-
-// Qt names the program after the running application object, or not at all without one; the
-// usage line names the program these arguments came from.
-std::string usageText(const QCommandLineParser& parser, const QStringList& arguments) {
-    QString help = parser.helpText();
-    const QString program = QFileInfo(arguments.first()).fileName();
-    const QString prefix = QStringLiteral("Usage: ");
-    const qsizetype end = help.indexOf(QStringLiteral(" [options]"));
-    if (help.startsWith(prefix) && end > 0) {
-        help.replace(prefix.size(), end - prefix.size(), program);
-    }
-    return text(help);
 }
 
 bool applyParport(const QString& spec, PortBackend backend, platform::PortOptions& port,
@@ -313,7 +311,8 @@ CommandLine parseCommandLine(const QStringList& given, const std::string& system
     const QStringList arguments = given.isEmpty() ? QStringList{QStringLiteral("selvar")} : given;
     Parser p;
     CommandLine result;
-    result.usage = usageText(p.qt, arguments);
+    // The usage line names the program these arguments came from.
+    result.usage = usageText(QFileInfo(arguments.first()).fileName(), kDescription, p.groups);
 
     if (!p.qt.parse(arguments)) {
         result.action = CommandLine::Action::Error;

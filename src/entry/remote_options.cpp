@@ -20,10 +20,6 @@ bool once(const QCommandLineParser& parser, const QCommandLineOption& option, st
 
 }  // namespace
 
-void RemoteOptionSet::addTo(QCommandLineParser& parser) const {
-    parser.addOptions({scpiPort_, scpiListen_, noGui_, script_});
-}
-
 bool RemoteOptionSet::interpret(const QCommandLineParser& parser, RemoteOptions& out,
                                 std::string& error) const {
     if (!once(parser, scpiPort_, error) || !once(parser, script_, error)) {

@@ -20,7 +20,9 @@ struct RemoteOptions {
 // The remote options of the command line, kept apart from the port options.
 class RemoteOptionSet {
   public:
-    void addTo(QCommandLineParser& parser) const;
+    std::vector<const QCommandLineOption*> options() const {
+        return {&scpiPort_, &scpiListen_, &noGui_, &script_};
+    }
     // False with the reason when a value or a combination is wrong.
     bool interpret(const QCommandLineParser& parser, RemoteOptions& out, std::string& error) const;
 
