@@ -9,6 +9,14 @@ namespace {
 
 constexpr std::string_view kPinsKey = ",pins=";
 
+// 'what' and then rest, built by appending: GCC 12 at -O3 sees an overlapping copy (a false
+// -Wrestrict) when a one-character literal is put in front of a string.
+std::string quoted(std::string_view what, std::string_view rest) {
+    std::string text = "'";
+    text.append(what).append("'").append(rest);
+    return text;
+}
+
 std::optional<int> parsePin(std::string_view text) {
     int value = 0;
     const char* end = text.data() + text.size();
@@ -107,18 +115,14 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
             return std::nullopt;
         }
     } else {
-        // Built by appending: GCC 12 at -O3 sees an overlapping copy (a false -Wrestrict) when
-        // a one-character literal is put in front of a string.
-        std::string text = "'";
-        text.append(where).append("' is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
-        error = std::move(text);
+        error = quoted(where, " is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
         return std::nullopt;
     }
     // The name goes to libftdi or the kernel as it stands: plain printable ASCII only, so that
     // what is opened is what was typed and what the usage and the traces show.
     if (!std::all_of(head.begin(), head.end(), [](char c) { return c > ' ' && c < 0x7F; })) {
-        error = "'" + std::string(where.substr(0, pinsAt)) +
-                "': the device or chip name may hold only printable ASCII characters";
+        error = quoted(where.substr(0, pinsAt),
+                       ": the device or chip name may hold only printable ASCII characters");
         return std::nullopt;
     }
     config.device = std::string(head);
