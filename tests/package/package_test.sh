@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the .deb from the build tree given and checks it as a user's apt would meet it: its
+# files, the libraries it depends on, lintian's verdict, and the program it installs, run from
+# an unpacked root.
+# usage: package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+    fail "cpack: $(cat "$work/cpack.log")"
+debs=("$work"/selvar_"$version"_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single selvar_${version}_ARCH.deb in: $(ls "$work")"
+deb=${debs[0]}
+[ "$(basename "$deb")" = "selvar_${version}_$(dpkg --print-architecture).deb" ] ||
+    fail "file name $(basename "$deb")"
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
+for path in usr/bin/selvar usr/share/man/man1/selvar.1.gz usr/share/applications/selvar.desktop \
+    usr/share/icons/hicolor/scalable/apps/selvar.svg usr/lib/udev/rules.d/60-selvar-adapters.rules \
+    usr/share/doc/selvar/copyright usr/share/doc/selvar/changelog.gz usr/share/doc/selvar/README.md; do
+    grep -qx "\./$path" <<<"$contents" || fail "$path is not in the package"
+done
+! grep -q '^\./usr/local' <<<"$contents" || fail "files under /usr/local"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6widgets6 libqt6network6 libftdi1-2; do
+    grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "section $(dpkg-deb -f "$deb" Section)"
+changelog_version=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/selvar/changelog.gz |
+    gzip -dc | sed -n '1s/^selvar (\([^)]*\)).*/\1/p')
+[ "$changelog_version" = "$version" ] || fail "the changelog's latest entry is $changelog_version"
+
+# Errors and warnings both fail: every warning is either fixed or kept out of the package.
+lintian "$deb" >"$work/lintian.log" 2>&1 || true
+cat "$work/lintian.log"
+! grep -qE '^[EW]: ' "$work/lintian.log" || fail "lintian reports errors or warnings"
+
+# --version answers before the window system is touched, so no display is needed.
+dpkg -x "$deb" "$work/root"
+answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/selvar" --version)
+[ "$answer" = "selvar $version" ] || fail "the installed program says '$answer'"
+echo "package $(basename "$deb") checked"
