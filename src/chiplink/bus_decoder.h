@@ -1,7 +1,22 @@
 #pragma once
 
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+
+// Runs of writes are read sixteen steps at a time with SSE2, which every x86-64 has; elsewhere
+// every step is taken one by one.
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#define SELVAR_DECODER_RUNS 1
+#else
+#define SELVAR_DECODER_RUNS 0
+#endif
+
+#include "platform/bus_batch.h"
+#include "platform/wiring.h"
 
 namespace selvar::chiplink {
 
@@ -33,6 +48,16 @@ struct BusEvent {
 // Fed every access of one port in order; gives each event as it completes. At most one event
 // completes per access; a line operation is known to be complete only at the next access, so
 // finish() gives the last one.
+//
+// Two ways in, one decoding: access by access (read, write), or a frame run whole (frame),
+// which tells a sink as it goes:
+//   access(dataLevel, readBackHigh)  after every access, with the lines' levels it left;
+//   frameStarted()                   after the access that dropped chip select;
+//   frameEnded(event)                after the access that raised it;
+//   pin(event)                       when a line operation turned out complete;
+// and, when its takesRuns() says so, up to sixteen writes that kept chip select at once:
+//   writeRun(high, low, n, readBackHigh)  two words whose bytes OR-ed give the lines the n
+//                                         data-register values set, and those they cleared.
 class BusDecoder {
   public:
     void portSelected(std::uint16_t base);
@@ -40,24 +65,285 @@ class BusDecoder {
     std::optional<BusEvent> write(std::uint16_t address, std::uint8_t value);
     std::optional<BusEvent> finish();
 
-    // Data-register level as the accesses left it.
-    std::uint8_t dataLevel() const { return level_; }
+    template <class Sink>
+    void read(std::uint16_t address, std::uint8_t value, Sink& sink) {
+        state_.read(address, value, sink);
+    }
+    template <class Sink>
+    void write(std::uint16_t address, std::uint8_t value, Sink& sink) {
+        state_.write(address, value, sink);
+    }
+    // The accesses a parallel port made for a batch run at base, as if fed one by one. Inline
+    // and on a copy of the state, so that a frame decodes in registers.
+    template <class Sink>
+    [[gnu::always_inline]] inline void frame(std::uint16_t base, const platform::BusBatch& batch,
+                                             Sink& sink);
+
+    // Data-register level as the accesses left it, and the read-back line as last read.
+    std::uint8_t dataLevel() const { return state_.level; }
+    bool readBackHigh() const { return state_.readBackHigh; }
 
   private:
+    static constexpr platform::ParallelWiring kWiring = platform::kParallelWiring;
+    static constexpr std::uint8_t kChipSelect = kWiring.mask(platform::Signal::ChipSelect);
+    static constexpr std::uint8_t kClock = kWiring.mask(platform::Signal::Clock);
+    static constexpr std::uint8_t kData = kWiring.mask(platform::Signal::Data);
+    static constexpr std::uint8_t kPinLines =
+        kWiring.mask(platform::Signal::Zcd) | kWiring.mask(platform::Signal::Mute);
     static constexpr int kReturnedBits = 32;
+    static constexpr std::size_t kRunSteps = 16;
 
-    std::optional<BusEvent> takePending(bool nextIsWrite);
-    BusEvent eventAtLevel(BusEvent::Kind kind) const;
+    struct State {
+        std::uint16_t base = 0;
+        std::uint8_t level = 0;
+        std::uint8_t pendingLevel = 0;  // the levels a pending line operation left
+        bool pendingPin = false;
+        bool lastWasDataRead = false;
+        bool readBackHigh = false;
+        bool lastSampleHigh = false;
+        std::uint32_t shifted = 0;
+        int clockPulses = 0;
+        std::uint32_t returned = 0;
+        int samples = 0;
 
-    std::uint16_t base_ = 0;
-    std::uint8_t level_ = 0;
-    bool lastWasDataRead_ = false;
-    std::optional<BusEvent> pendingPin_;
-    std::uint32_t shifted_ = 0;
-    int clockPulses_ = 0;
-    std::uint32_t returned_ = 0;
-    int samples_ = 0;
-    bool lastSampleHigh_ = false;
+        // Always inlined: a frame's loop must not make a call per access.
+        template <class Sink>
+        [[gnu::always_inline]] inline void read(std::uint16_t address, std::uint8_t value,
+                                                Sink& sink);
+        template <class Sink>
+        [[gnu::always_inline]] inline void write(std::uint16_t address, std::uint8_t value,
+                                                 Sink& sink);
+        // Up to sixteen data-register writes that keep chip select as it is, the bulk of a
+        // frame, taken in a few vector operations: the same as as many write() calls. Reads
+        // the next sixteen steps (all within the batch's array) but takes at most `most`;
+        // gives how many it took, 0 when the next step is no such write.
+        template <class Sink>
+        [[gnu::always_inline]] inline std::size_t writeRun(const platform::BusBatch::Step* steps,
+                                                           std::size_t most, Sink& sink);
+        [[gnu::always_inline]] inline BusEvent frameEvent() const;
+    };
+    static BusEvent eventAtLevel(BusEvent::Kind kind, std::uint8_t level);
+
+    State state_;
 };
+
+BusEvent BusDecoder::State::frameEvent() const {
+    BusEvent e = eventAtLevel(samples > 0 ? BusEvent::Kind::ReadBack : BusEvent::Kind::Gain, level);
+    e.dut2Word = static_cast<std::uint16_t>(shifted >> 16);
+    e.dut1Word = static_cast<std::uint16_t>(shifted & 0xFFFF);
+    e.clockPulses = clockPulses;
+    if (samples > 0) {
+        e.returnedBits = samples < kReturnedBits ? samples : kReturnedBits;
+        e.returned = returned;
+        const int probes = samples - e.returnedBits;
+        e.chainLength = lastSampleHigh && probes > 0 ? probes : probes + 1;
+    }
+    return e;
+}
+
+template <class Sink>
+void BusDecoder::State::read(std::uint16_t address, std::uint8_t value, Sink& sink) {
+    if (pendingPin) {
+        pendingPin = false;
+        sink.pin(eventAtLevel(BusEvent::Kind::Pin, pendingLevel));
+    }
+    lastWasDataRead = address == base;
+    if (address == base) {
+        level = value;  // a data read shows the levels the port really drives
+    } else if (address == base + 1) {
+        readBackHigh = kWiring.readBackLevel(value);
+        if ((level & kChipSelect) == 0) {
+            lastSampleHigh = readBackHigh;
+            if (samples < kReturnedBits) {
+                returned = (returned << 1) | (readBackHigh ? 1u : 0u);
+            }
+            ++samples;
+        }
+    }
+    sink.access(level, readBackHigh);
+}
+
+// A write right after a line operation's write belongs to something else (a frame's first
+// writes look the same), so the operation counts only when no write follows it.
+template <class Sink>
+void BusDecoder::State::write(std::uint16_t address, std::uint8_t value, Sink& sink) {
+    pendingPin = false;
+    const bool afterDataRead = lastWasDataRead;
+    lastWasDataRead = false;
+    if (address != base) {
+        sink.access(level, readBackHigh);
+        return;
+    }
+    const std::uint8_t before = level;
+    level = value;
+    const bool csLow = (value & kChipSelect) == 0;
+    const bool wasCsLow = (before & kChipSelect) == 0;
+    if (csLow && !wasCsLow) {
+        shifted = 0;
+        clockPulses = 0;
+        returned = 0;
+        samples = 0;
+        lastSampleHigh = false;
+    }
+    // Branch-free: most of a frame's accesses are clock edges.
+    const bool shift = csLow && (before & kClock) == 0 && (value & kClock) != 0;
+    shifted = shift ? (shifted << 1) | ((value & kData) != 0 ? 1u : 0u) : shifted;
+    clockPulses += shift ? 1 : 0;
+    sink.access(level, readBackHigh);
+    if (csLow == wasCsLow) {
+        if (afterDataRead && ((value ^ before) & ~kPinLines) == 0) {
+            pendingPin = true;
+            pendingLevel = level;
+        }
+    } else if (csLow) {
+        sink.frameStarted();
+    } else {
+        // The data latch powers up at 0, chip select low: the chips see a frame from then on.
+        sink.frameEnded(frameEvent());
+    }
+}
+
+#if SELVAR_DECODER_RUNS
+// For four steps, given which of them raised the clock and which had data high (a bit each,
+// the first lowest): the bits clocked in, the first highest, and how many.
+struct ClockedIn {
+    std::uint8_t bits;
+    std::uint8_t count;
+};
+inline constexpr std::array<ClockedIn, 256> kClockedIn = [] {
+    std::array<ClockedIn, 256> table{};
+    for (unsigned rises = 0; rises < 16; ++rises) {
+        for (unsigned data = 0; data < 16; ++data) {
+            ClockedIn& in = table[rises * 16 + data];
+            for (unsigned step = 0; step < 4; ++step) {
+                if ((rises >> step) & 1u) {
+                    in.bits = static_cast<std::uint8_t>((in.bits << 1) | ((data >> step) & 1u));
+                    ++in.count;
+                }
+            }
+        }
+    }
+    return table;
+}();
+
+template <class Sink>
+std::size_t BusDecoder::State::writeRun(const platform::BusBatch::Step* steps, std::size_t most,
+                                        Sink& sink) {
+    using Step = platform::BusBatch::Step;
+    static_assert(static_cast<int>(platform::BusBatch::Op::WriteData) == 0);
+    static_assert(sizeof(Step) == 2 && offsetof(Step, value) == 1);
+    // Cheap refusals first: a step that is no write or changes chip select, or a write that
+    // may complete a line operation (one after a data read, changing at most ZCD and MUTE).
+    const std::uint8_t changed = steps[0].value ^ level;
+    if (steps[0].op != platform::BusBatch::Op::WriteData || (changed & kChipSelect) != 0 ||
+        (lastWasDataRead && (changed & ~kPinLines) == 0)) {
+        return 0;
+    }
+    // Sixteen steps: their operations and their values, a byte each, the first lowest.
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    const auto* memory = reinterpret_cast<const __m128i*>(steps);
+    const __m128i first = _mm_loadu_si128(memory);
+    const __m128i second = _mm_loadu_si128(memory + 1);
+    const __m128i ops =
+        _mm_packus_epi16(_mm_and_si128(first, lowBytes), _mm_and_si128(second, lowBytes));
+    const __m128i values = _mm_packus_epi16(_mm_srli_epi16(first, 8), _mm_srli_epi16(second, 8));
+    // One line's level in each of the sixteen values, as the bits of a mask.
+    const auto line = [&](std::uint8_t mask) {
+        const __m128i shown =
+            _mm_cmpeq_epi8(_mm_and_si128(values, _mm_set1_epi8(static_cast<char>(mask))),
+                           _mm_set1_epi8(static_cast<char>(mask)));
+        return static_cast<unsigned>(_mm_movemask_epi8(shown));
+    };
+    const unsigned writes =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(ops, _mm_setzero_si128())));
+    const unsigned cs = line(kChipSelect);
+    const unsigned clock = line(kClock);
+    const unsigned data = line(kData);
+    const unsigned csBefore = (cs << 1) | ((level & kChipSelect) != 0 ? 1u : 0u);
+    // The run ends at the first step that is no write or changes chip select.
+    const unsigned ends = (~writes | (cs ^ csBefore)) & 0xFFFF;
+    std::size_t n = ends == 0 ? kRunSteps : static_cast<std::size_t>(std::countr_zero(ends));
+    n = n < most ? n : most;
+    if (n == 0) {
+        return 0;
+    }
+    const unsigned taken = (1u << n) - 1;
+    if ((level & kChipSelect) == 0) {
+        const unsigned clockBefore = (clock << 1) | ((level & kClock) != 0 ? 1u : 0u);
+        const unsigned rises = clock & ~clockBefore & taken;
+        for (int nibble = 0; nibble < 16; nibble += 4) {  // without a branch per bit
+            const ClockedIn in =
+                kClockedIn[((rises >> nibble) & 15) * 16 + ((data >> nibble) & 15)];
+            shifted = (shifted << in.count) | in.bits;
+            clockPulses += in.count;
+        }
+    }
+    level = steps[n - 1].value;
+    pendingPin = false;  // a write ends a line operation's chance, as in write()
+    lastWasDataRead = false;
+    // The lines seen high and low in the run, eight values a word.
+    const __m128i inRun =
+        n == kRunSteps
+            ? _mm_set1_epi8(-1)
+            : _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(n)),
+                             _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i high = _mm_and_si128(values, inRun);
+    const __m128i low = _mm_andnot_si128(values, inRun);
+    const auto fold = [](__m128i v) {
+        return static_cast<std::uint64_t>(_mm_cvtsi128_si64(v)) |
+               static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+    };
+    sink.writeRun(fold(high), fold(low), n, readBackHigh);
+    return n;
+}
+#endif
+
+template <class Sink>
+void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink& sink) {
+    using Op = platform::BusBatch::Op;
+    const auto status = static_cast<std::uint16_t>(base + 1);
+    State s = state_;
+    std::size_t sample = 0;
+    std::size_t dataRead = 0;
+    const std::size_t size = batch.size();
+#if SELVAR_DECODER_RUNS
+    const bool runs = base == s.base && sink.takesRuns();
+#else
+    constexpr bool runs = false;
+#endif
+    for (std::size_t i = 0; i < size; ++i) {
+        if (runs && i + kRunSteps <= platform::BusBatch::kCapacity) {
+            const std::size_t n = s.writeRun(batch.begin() + i, size - i, sink);
+            if (n > 0) {
+                i += n - 1;
+                continue;
+            }
+        }
+        const platform::BusBatch::Step& step = batch[i];
+        switch (step.op) {
+            case Op::WriteData:
+                s.write(base, step.value, sink);
+                break;
+            case Op::ReadData:
+                s.read(base, batch.dataRead(dataRead++), sink);
+                break;
+            case Op::Sample:
+                s.read(status, kWiring.statusFor(batch.sampled(sample++)), sink);
+                break;
+            case Op::Probe:
+                for (int n = 1; n <= batch.probeLimit(); ++n) {
+                    const bool high = n == batch.probeCount();
+                    s.read(status, kWiring.statusFor(high), sink);
+                    if (high) {
+                        break;
+                    }
+                    s.write(base, static_cast<std::uint8_t>(step.value | kClock), sink);
+                    s.write(base, step.value, sink);
+                }
+                break;
+        }
+    }
+    state_ = s;
+}
 
 }  // namespace selvar::chiplink

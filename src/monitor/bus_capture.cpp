@@ -9,9 +9,6 @@ namespace selvar::monitor {
 
 namespace {
 
-using platform::Signal;
-constexpr platform::ParallelWiring kWiring = platform::kParallelWiring;
-
 std::uint64_t ticksPerSlice(const platform::VcdTiming& timing) {
     return std::max<std::uint64_t>(1, LineHistory::kSliceNs / timing.nsPerTick);
 }
@@ -44,38 +41,113 @@ BusCapture::BusCapture(platform::VcdTiming timing, std::size_t capacity)
     }
 }
 
+// Times and records an access fed one at a time.
+class BusCapture::AccessSink {
+  public:
+    explicit AccessSink(BusCapture& capture) : c_(capture), t_(capture.clock_.next()) {
+        ++c_.accesses_;
+    }
+    void access(std::uint8_t dataLevel, bool readBackHigh) {
+        c_.history_.record(t_, lineLevels(dataLevel, readBackHigh));
+    }
+    void frameStarted() { c_.frameStart_ = t_; }
+    void frameEnded(const chiplink::BusEvent& event) { c_.frameEnded(event); }
+    void pin(const chiplink::BusEvent&) {}  // a line operation is no frame
+
+  private:
+    BusCapture& c_;
+    std::uint64_t t_;
+};
+
+// Times and records a frame's accesses as the decoder goes through it: most frames fall in
+// one slice of the history, whose lines are then gathered in registers and marked once.
+class BusCapture::FrameSink {
+  public:
+    FrameSink(BusCapture& capture, std::uint64_t start, std::uint64_t step, std::uint64_t last)
+        : c_(capture),
+          t_(start - step),
+          step_(step),
+          oneSlice_(capture.history_.inCurrentSlice(start, last)) {}
+    FrameSink(const FrameSink&) = delete;
+    FrameSink& operator=(const FrameSink&) = delete;
+    ~FrameSink() {
+        if (oneSlice_) {
+            seen_.high |= static_cast<std::uint8_t>(foldBytes(highWords_) & kOutputLines);
+            seen_.low |= static_cast<std::uint8_t>(foldBytes(lowWords_) & kOutputLines);
+            c_.history_.markSeen(t_, seen_);
+        }
+    }
+
+    void access(std::uint8_t dataLevel, bool readBackHigh) {
+        t_ += step_;
+        const std::uint8_t levels = lineLevels(dataLevel, readBackHigh);
+        if (oneSlice_) {
+            seen_.high |= levels;
+            seen_.low |= static_cast<std::uint8_t>(~levels);
+        } else {
+            c_.history_.record(t_, levels);
+        }
+    }
+    bool takesRuns() const { return oneSlice_; }
+    void writeRun(std::uint64_t high, std::uint64_t low, std::size_t n, bool readBackHigh) {
+        t_ += n * step_;
+        highWords_ |= high;
+        lowWords_ |= low;
+        (readBackHigh ? seen_.high : seen_.low) |= LineHistory::kReadBackBit;
+    }
+    void frameStarted() { c_.frameStart_ = t_; }
+    void frameEnded(const chiplink::BusEvent& event) { c_.frameEnded(event); }
+    void pin(const chiplink::BusEvent&) {}
+
+  private:
+    static std::uint8_t foldBytes(std::uint64_t word) {
+        word |= word >> 32;
+        word |= word >> 16;
+        word |= word >> 8;
+        return static_cast<std::uint8_t>(word);
+    }
+
+    BusCapture& c_;
+    std::uint64_t t_;
+    std::uint64_t step_;
+    bool oneSlice_;
+    LineHistory::Slice seen_;
+    std::uint64_t highWords_ = 0;  // runs of writes: the OR of their bytes is what they set
+    std::uint64_t lowWords_ = 0;
+};
+
 void BusCapture::onPortSelected(std::uint16_t base) {
-    base_ = base;
     decoder_.portSelected(base);
 }
 
 void BusCapture::onRead(std::uint16_t address, std::uint8_t value) {
-    const std::uint64_t t = clock_.next();
-    ++accesses_;
-    // A read completes at most a line operation, which is no frame.
-    decoder_.read(address, value);
-    if (address == base_ + 1) {
-        readBackHigh_ = kWiring.readBackLevel(value);
-    }
-    history_.record(t, lineLevels());
+    AccessSink sink(*this);
+    decoder_.read(address, value, sink);
 }
 
 void BusCapture::onWrite(std::uint16_t address, std::uint8_t value) {
-    const std::uint64_t t = clock_.next();
-    ++accesses_;
-    const bool csWasHigh = kWiring.level(decoder_.dataLevel(), Signal::ChipSelect);
-    const std::optional<chiplink::BusEvent> event = decoder_.write(address, value);
-    if (csWasHigh && !kWiring.level(decoder_.dataLevel(), Signal::ChipSelect)) {
-        frameStart_ = t;
+    AccessSink sink(*this);
+    decoder_.write(address, value, sink);
+}
+
+void BusCapture::onFrameBegin() {
+    frameBegun_ = clock_.next();
+}
+
+void BusCapture::onFrame(std::uint16_t base, const platform::BusBatch& batch) {
+    const std::uint64_t n = batch.accesses();
+    if (n == 0) {
+        return;
     }
-    history_.record(t, lineLevels());
-    if (event && event->kind != chiplink::BusEvent::Kind::Pin) {
-        frameEnded(*event);
-    }
+    const std::uint64_t step = clock_.spread(frameBegun_, n);
+    accesses_ += n;
+    FrameSink sink(*this, frameBegun_, step, clock_.last());
+    decoder_.frame(base, batch, sink);
 }
 
 void BusCapture::frameEnded(const chiplink::BusEvent& event) {
-    FrameRecord& r = ring_[end_ % ring_.size()];
+    FrameRecord& r = ring_[endSlot_];
+    endSlot_ = endSlot_ + 1 == ring_.size() ? 0 : endSlot_ + 1;  // end_ % size, without a division
     r.startTick = frameStart_;
     r.dut2Word = event.dut2Word;
     r.dut1Word = event.dut1Word;

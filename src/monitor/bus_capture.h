@@ -26,6 +26,7 @@ struct FrameRecord {
     bool muteHigh = false;
 
     bool readBack() const { return returnedBits > 0; }
+    bool operator==(const FrameRecord&) const = default;
 };
 
 // The words a row shows: what a gain frame sent, or what the chips returned in a read-back,
@@ -65,6 +66,10 @@ class BusCapture : public platform::AccessObserver {
     void onPortSelected(std::uint16_t base) override;
     void onRead(std::uint16_t address, std::uint8_t value) override;
     void onWrite(std::uint16_t address, std::uint8_t value) override;
+    // A frame is decoded whole: a call per access would cost as much as the access.
+    bool takesFrames() const override { return true; }
+    void onFrameBegin() override;
+    void onFrame(std::uint16_t base, const platform::BusBatch& batch) override;
 
     // Frames are numbered from 0 since the capture began; those from first() to end() - 1
     // are kept. A Clear starts the count shown to the operator again: number() is 1-based.
@@ -78,7 +83,7 @@ class BusCapture : public platform::AccessObserver {
 
     const platform::AccessClock& clock() const { return clock_; }
     std::uint8_t dataLevel() const { return decoder_.dataLevel(); }
-    bool readBackHigh() const { return readBackHigh_; }
+    bool readBackHigh() const { return decoder_.readBackHigh(); }
     const LineHistory& history() const { return history_; }
     // Grows with every access: a view that saw the same value has nothing new to show.
     std::uint64_t accesses() const { return accesses_; }
@@ -88,11 +93,13 @@ class BusCapture : public platform::AccessObserver {
     void removeListener(CaptureListener& listener);
 
   private:
+    class AccessSink;
+    class FrameSink;
+
     void frameEnded(const chiplink::BusEvent& event);
-    // Inline: every access records them.
-    std::uint8_t lineLevels() const {
-        return static_cast<std::uint8_t>((decoder_.dataLevel() & kOutputLines) |
-                                         (readBackHigh_ ? LineHistory::kReadBackBit : 0));
+    static std::uint8_t lineLevels(std::uint8_t dataLevel, bool readBackHigh) {
+        return static_cast<std::uint8_t>((dataLevel & kOutputLines) |
+                                         (readBackHigh ? LineHistory::kReadBackBit : 0));
     }
 
     chiplink::BusDecoder decoder_;
@@ -101,11 +108,11 @@ class BusCapture : public platform::AccessObserver {
     std::vector<FrameRecord> ring_;
     std::uint64_t first_ = 0;
     std::uint64_t end_ = 0;
+    std::size_t endSlot_ = 0;  // where frame end_ goes in the ring
     std::uint64_t clearedAt_ = 0;
     std::uint64_t frameStart_ = 0;
+    std::uint64_t frameBegun_ = 0;  // the first access of the frame being run
     std::uint64_t accesses_ = 0;
-    std::uint16_t base_ = 0;
-    bool readBackHigh_ = false;
     std::vector<CaptureListener*> listeners_;
     std::chrono::steady_clock::time_point lastNotified_{};
 };

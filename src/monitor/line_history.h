@@ -20,6 +20,7 @@ class LineHistory {
     struct Slice {
         std::uint8_t high = 0;
         std::uint8_t low = 0;
+        bool operator==(const Slice&) const = default;
     };
 
     // ticksPerSlice: the clock's ticks in one slice (at least 1).
@@ -27,11 +28,19 @@ class LineHistory {
 
     // The lines' levels (line bits) at time t; times never go back.
     void record(std::uint64_t t, std::uint8_t levels) {
+        markSeen(t, {levels, static_cast<std::uint8_t>(~levels)});
+    }
+    // Lines seen high and low at times up to t, all in t's slice (see inCurrentSlice).
+    void markSeen(std::uint64_t t, Slice seen) {
         if (t >= sliceEnd_) {
             advance(t);
         }
-        slices_[current_].high |= levels;
-        slices_[current_].low |= static_cast<std::uint8_t>(~levels);
+        slices_[current_].high |= seen.high;
+        slices_[current_].low |= seen.low;
+    }
+    // Whether times t1 to t2 all fall in the slice of the last record.
+    bool inCurrentSlice(std::uint64_t t1, std::uint64_t t2) const {
+        return sliceEnd_ != 0 && t1 >= sliceEnd_ - ticksPerSlice_ && t2 < sliceEnd_;
     }
 
     // Slice age 0 is the current one; older slices have higher ages. Slices without any access

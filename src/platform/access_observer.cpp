@@ -5,18 +5,16 @@
 
 namespace selvar::platform {
 
-void AccessObservers::attach(AccessObserver& observer) {
+bool ObserverList::contains(const AccessObserver& observer) const {
     const auto end = list_.begin() + static_cast<std::ptrdiff_t>(count_);
-    if (std::find(list_.begin(), end, &observer) != end) {
-        return;
-    }
-    if (count_ == kCapacity) {
-        throw std::length_error("too many port observers");
-    }
+    return std::find(list_.begin(), end, &observer) != end;
+}
+
+void ObserverList::add(AccessObserver& observer) {
     list_[count_++] = &observer;
 }
 
-void AccessObservers::detach(AccessObserver& observer) {
+void ObserverList::remove(AccessObserver& observer) {
     const auto end = list_.begin() + static_cast<std::ptrdiff_t>(count_);
     const auto found = std::find(list_.begin(), end, &observer);
     if (found == end) {
@@ -25,6 +23,23 @@ void AccessObservers::detach(AccessObserver& observer) {
     // Keeps the order of the rest: observers hear of an access in the order they attached.
     std::copy(found + 1, end, found);
     list_[--count_] = nullptr;
+}
+
+void AccessObservers::attach(AccessObserver& observer) {
+    if (all_.contains(observer)) {
+        return;
+    }
+    if (all_.size() == kCapacity) {
+        throw std::length_error("too many port observers");
+    }
+    all_.add(observer);
+    (observer.takesFrames() ? framewise_ : stepwise_).add(observer);
+}
+
+void AccessObservers::detach(AccessObserver& observer) {
+    all_.remove(observer);
+    stepwise_.remove(observer);
+    framewise_.remove(observer);
 }
 
 }  // namespace selvar::platform

@@ -22,6 +22,7 @@ class BusBatch {
   public:
     static constexpr std::size_t kCapacity = 256;
     static constexpr std::size_t kMaxSamples = 128;
+    static constexpr std::size_t kMaxDataReads = 16;
 
     enum class Op : std::uint8_t {
         WriteData,  // write value to the data register
@@ -32,41 +33,71 @@ class BusBatch {
     struct Step {
         Op op;
         std::uint8_t value;  // WriteData: the value; Probe: the data register between pulses
-        std::uint8_t limit;  // Probe: the most pulses
     };
 
-    void writeData(std::uint8_t value) { push({Op::WriteData, value, 0}); }
-    void readData() { push({Op::ReadData, 0, 0}); }
+    void writeData(std::uint8_t value) { push({Op::WriteData, value}); }
+    // The index under which dataRead() will report the value read.
+    std::size_t readData() {
+        if (dataReads_ == kMaxDataReads) {
+            throw std::length_error("bus batch: too many data reads");
+        }
+        push({Op::ReadData, 0});
+        return dataReads_++;
+    }
     // The index under which sampled() will report this sample.
     std::size_t sample() {
         if (samples_ == kMaxSamples) {
             throw std::length_error("bus batch: too many samples");
         }
-        push({Op::Sample, 0, 0});
+        push({Op::Sample, 0});
         return samples_++;
     }
     // For n = 1 to limit: sample the read-back line; when it is high the probe ends with n;
     // else one clock pulse from `between` (clock high, then back to `between`). A line that
     // never goes high ends it with limit + 1. A port may clock all the pulses and count
     // afterwards: the chips keep only the last bits shifted before chip select rises.
-    void probe(std::uint8_t between, std::uint8_t limit) { push({Op::Probe, between, limit}); }
+    // One probe a batch: it has one count.
+    void probe(std::uint8_t between, std::uint8_t limit) {
+        if (probeLimit_ >= 0) {
+            throw std::length_error("bus batch: a second probe");
+        }
+        push({Op::Probe, between});
+        probeLimit_ = limit;
+    }
 
     std::size_t size() const { return size_; }
     const Step& operator[](std::size_t i) const { return steps_[i]; }
     const Step* begin() const { return steps_.data(); }
     const Step* end() const { return steps_.data() + size_; }
+    // The probe's most pulses (-1 without a probe).
+    int probeLimit() const { return probeLimit_; }
 
     // Results, filled in by whoever runs the batch.
     void setSampled(std::size_t index, bool high) { sampled_[index] = high; }
     bool sampled(std::size_t index) const { return sampled_[index]; }
     void setProbeCount(int n) { probeCount_ = n; }
     int probeCount() const { return probeCount_; }
+    void setDataRead(std::size_t index, std::uint8_t value) { dataRead_[index] = value; }
+    std::uint8_t dataRead(std::size_t index) const { return dataRead_[index]; }
+
+    // The port accesses the batch made once run: one a step, but a probe makes three for
+    // every pulse and one for the high sample that ended it.
+    std::size_t accesses() const {
+        if (probeLimit_ < 0) {
+            return size_;
+        }
+        const int n = probeCount_;
+        const int probeAccesses = n < 1 ? 0 : 3 * (n - 1) + (n <= probeLimit_ ? 1 : 0);
+        return size_ - 1 + static_cast<std::size_t>(probeAccesses);
+    }
 
     void clear() {
         size_ = 0;
         samples_ = 0;
+        dataReads_ = 0;
         sampled_.reset();
         probeCount_ = 0;
+        probeLimit_ = -1;
     }
 
   private:
@@ -80,8 +111,11 @@ class BusBatch {
     std::array<Step, kCapacity> steps_{};
     std::size_t size_ = 0;
     std::size_t samples_ = 0;
+    std::size_t dataReads_ = 0;
     std::bitset<kMaxSamples> sampled_;
+    std::array<std::uint8_t, kMaxDataReads> dataRead_{};
     int probeCount_ = 0;
+    int probeLimit_ = -1;
 };
 
 // Runs a batch access by access on a parallel port whose data register is at base: every
@@ -94,13 +128,14 @@ void runSteps(Port& port, std::uint16_t base, BusBatch& batch) {
     constexpr ParallelWiring w = kParallelWiring;
     const auto status = static_cast<std::uint16_t>(base + 1);
     std::size_t sample = 0;
+    std::size_t dataRead = 0;
     for (const BusBatch::Step& step : batch) {
         switch (step.op) {
             case BusBatch::Op::WriteData:
                 port.write(base, step.value);
                 break;
             case BusBatch::Op::ReadData:
-                port.read(base);
+                batch.setDataRead(dataRead++, port.read(base));
                 break;
             case BusBatch::Op::Sample:
                 batch.setSampled(sample++, w.readBackLevel(port.read(status)));
@@ -108,7 +143,7 @@ void runSteps(Port& port, std::uint16_t base, BusBatch& batch) {
             case BusBatch::Op::Probe: {
                 const auto high = static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock));
                 int n = 1;
-                for (; n <= step.limit; ++n) {
+                for (; n <= batch.probeLimit(); ++n) {
                     if (w.readBackLevel(port.read(status))) {
                         break;
                     }

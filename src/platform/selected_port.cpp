@@ -1,5 +1,7 @@
 #include "platform/selected_port.h"
 
+#include <optional>
+
 #include "platform/port_register.h"
 #include "platform/wiring.h"
 
@@ -50,22 +52,41 @@ void SelectedPort::run(BusBatch& batch) {
     run(base_, batch);
 }
 
+// The port as a batch's steps see it: guarded, telling only the observers that hear a frame
+// access by access.
+class SelectedPort::StepwiseTelling {
+  public:
+    StepwiseTelling(SelectedPort& port, const ObserverList& told) : port_(port), told_(told) {}
+    std::uint8_t read(std::uint16_t address) { return port_.readTelling(address, told_); }
+    void write(std::uint16_t address, std::uint8_t value) {
+        port_.writeTelling(address, value, told_);
+    }
+
+  private:
+    SelectedPort& port_;
+    const ObserverList& told_;
+};
+
 void SelectedPort::run(std::uint16_t base, BusBatch& batch) {
     guard(base);
     guard(static_cast<std::uint16_t>(base + 1));
+    observers_.frameBegin();
     if (!io_->runsBatches()) {
-        runSteps(*this, base, batch);
-        return;
+        StepwiseTelling port(*this, observers_.stepwise());
+        runSteps(port, base, batch);
+    } else {
+        try {
+            io_->run(base, batch);
+        } catch (const PortLost& lost) {
+            batch.setProbeCount(0);
+            runStepwise(drop(lost), base, batch);
+        }
+        if (!observers_.empty()) {
+            fillDataReads(batch);
+            replay(batch);
+        }
     }
-    try {
-        io_->run(base, batch);
-    } catch (const PortLost& lost) {
-        batch.setProbeCount(0);
-        runStepwise(drop(lost), base, batch);
-    }
-    if (!observers_.empty()) {
-        replay(batch);
-    }
+    observers_.frame(base, batch);
 }
 
 void SelectedPort::wait(std::uint16_t address, long reads, const std::atomic<bool>* stop) {
@@ -101,41 +122,53 @@ PortIo& SelectedPort::drop(const PortLost& lost) {
     return *io_;
 }
 
+void SelectedPort::fillDataReads(BusBatch& batch) {
+    std::optional<std::uint8_t> latch;
+    std::size_t dataRead = 0;
+    for (const BusBatch::Step& step : batch) {
+        if (step.op == BusBatch::Op::WriteData) {
+            latch = step.value;
+        } else if (step.op == BusBatch::Op::ReadData) {
+            if (!latch) {
+                latch = io_->read(base_);
+            }
+            batch.setDataRead(dataRead++, *latch);
+        }
+    }
+}
+
 // The accesses a parallel port would have made for the batch, with the levels the backend
 // sampled, so that traces and the bus monitor read the same whatever carries the bus.
 void SelectedPort::replay(const BusBatch& batch) {
     constexpr ParallelWiring w = kParallelWiring;
+    const ObserverList& told = observers_.stepwise();
+    if (told.empty()) {
+        return;
+    }
     const auto status = static_cast<std::uint16_t>(base_ + 1);
-    std::uint8_t latch = 0;
-    bool latchKnown = false;
     std::size_t sample = 0;
+    std::size_t dataRead = 0;
     for (const BusBatch::Step& step : batch) {
         switch (step.op) {
             case BusBatch::Op::WriteData:
-                latch = step.value;
-                latchKnown = true;
-                observers_.write(base_, latch);
+                told.write(base_, step.value);
                 break;
             case BusBatch::Op::ReadData:
-                if (!latchKnown) {
-                    latch = io_->read(base_);  // an adapter's latch: no bus traffic
-                    latchKnown = true;
-                }
-                observers_.read(base_, latch);
+                told.read(base_, batch.dataRead(dataRead++));
                 break;
             case BusBatch::Op::Sample:
-                observers_.read(status, w.statusFor(batch.sampled(sample++)));
+                told.read(status, w.statusFor(batch.sampled(sample++)));
                 break;
             case BusBatch::Op::Probe:
-                for (int n = 1; n <= step.limit; ++n) {
+                for (int n = 1; n <= batch.probeLimit(); ++n) {
                     const bool high = n == batch.probeCount();
-                    observers_.read(status, w.statusFor(high));
+                    told.read(status, w.statusFor(high));
                     if (high) {
                         break;
                     }
-                    observers_.write(base_,
-                                     static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock)));
-                    observers_.write(base_, step.value);
+                    told.write(base_,
+                               static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock)));
+                    told.write(base_, step.value);
                 }
                 break;
         }

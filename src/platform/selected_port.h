@@ -56,33 +56,15 @@ class SelectedPort final : public PortIo {
 
     // Inline: the chip link makes a hundred of these per transfer.
     std::uint8_t read(std::uint16_t address) override {
-        guard(address);
-        std::uint8_t value;
-        try {
-            value = io_->read(address);
-        } catch (const PortLost& lost) {
-            value = drop(lost).read(address);
-        }
-        if (!observers_.empty()) {
-            observers_.read(address, value);
-        }
-        return value;
+        return readTelling(address, observers_.all());
     }
     void write(std::uint16_t address, std::uint8_t value) override {
-        guard(address);
-        try {
-            io_->write(address, value);
-        } catch (const PortLost& lost) {
-            drop(lost);
-        }
-        if (!observers_.empty()) {
-            observers_.write(address, value);
-        }
+        writeTelling(address, value, observers_.all());
     }
 
-    // A frame at the selected port: access by access through the guard and the observers,
-    // or handed whole to a backend that runs batches, the observers then hearing the accesses
-    // a parallel port would have made for it.
+    // A frame at the selected port: access by access through the guard, or handed whole to a
+    // backend that runs batches. Observers that take frames whole get it once it ran; the rest
+    // hear the accesses a parallel port makes for it.
     void run(BusBatch& batch);
     void run(std::uint16_t base, BusBatch& batch) override;
     // A parallel port makes the reads, each guarded and observed; an adapter waits by the
@@ -90,6 +72,8 @@ class SelectedPort final : public PortIo {
     void wait(std::uint16_t address, long reads, const std::atomic<bool>* stop = nullptr) override;
 
   private:
+    class StepwiseTelling;
+
     // Before any selection no 16-bit address is within two of this.
     static constexpr std::uint32_t kNothingSelected = 0x20000;
 
@@ -98,9 +82,35 @@ class SelectedPort final : public PortIo {
             refuse(address);
         }
     }
+    std::uint8_t readTelling(std::uint16_t address, const ObserverList& told) {
+        guard(address);
+        std::uint8_t value;
+        try {
+            value = io_->read(address);
+        } catch (const PortLost& lost) {
+            value = drop(lost).read(address);
+        }
+        if (!told.empty()) {
+            told.read(address, value);
+        }
+        return value;
+    }
+    void writeTelling(std::uint16_t address, std::uint8_t value, const ObserverList& told) {
+        guard(address);
+        try {
+            io_->write(address, value);
+        } catch (const PortLost& lost) {
+            drop(lost);
+        }
+        if (!told.empty()) {
+            told.write(address, value);
+        }
+    }
     [[noreturn]] void refuse(std::uint16_t address) const;
     // The backend's device went away: say so once and go on with the port absent.
     PortIo& drop(const PortLost& lost);
+    // What an adapter's data register read gave inside the batch: its latch, no bus traffic.
+    void fillDataReads(BusBatch& batch);
     void replay(const BusBatch& batch);
 
     PortProvider& provider_;

@@ -1,5 +1,6 @@
 #include "platform/vcd_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -47,6 +48,19 @@ std::uint64_t AccessClock::steadyTicks() const {
     const auto elapsed = std::chrono::steady_clock::now() - start_;
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+}
+
+std::uint64_t AccessClock::spread(std::uint64_t start, std::uint64_t n) {
+    if (n == 0) {
+        return 0;
+    }
+    std::uint64_t step = timing_.ticksPerAccess;
+    if (timing_.steadyClock) {
+        const std::uint64_t now = steadyTicks();
+        step = n > 1 && now > start ? std::max<std::uint64_t>(1, (now - start) / (n - 1)) : 1;
+    }
+    skipTo(start + (n - 1) * step);
+    return step;
 }
 
 VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)

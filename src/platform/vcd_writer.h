@@ -39,6 +39,10 @@ class AccessClock {
         return t;
     }
     std::uint64_t last() const { return last_; }
+    // A frame's n accesses, the first at start (a next() taken as it began), have run: the
+    // clock moves past them and gives the time between them - the timing's own step when
+    // simulated, their span spread evenly on a steady clock.
+    std::uint64_t spread(std::uint64_t start, std::uint64_t n);
     // The next access comes after time t (a replay placing its accesses).
     void skipTo(std::uint64_t t) {
         if (t > last_) {

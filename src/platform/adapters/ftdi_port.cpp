@@ -51,8 +51,8 @@ class FtdiPort final : public AdapterPort {
                     break;
                 case BusBatch::Op::Probe:
                     probeFirst = samples_.size();
-                    probeLimit = step.limit;
-                    for (int n = 1; n <= step.limit; ++n) {
+                    probeLimit = batch.probeLimit();
+                    for (int n = 1; n <= batch.probeLimit(); ++n) {
                         samples_.push_back(sample());
                         level(static_cast<std::uint8_t>(step.value |
                                                         kParallelWiring.mask(Signal::Clock)));
