@@ -66,6 +66,12 @@ class NullObserver final : public platform::AccessObserver {
     void onWrite(std::uint16_t, std::uint8_t) override {}
 };
 
+// The monitor window's part: told at most thirty times a second.
+class NullListener final : public monitor::CaptureListener {
+  public:
+    void captureChanged() override {}
+};
+
 enum class Watched { Nothing, NullObserver, Monitor };
 
 // The same transfers bare, with an observer that does nothing, and with the bus monitor's
@@ -75,6 +81,8 @@ void BM_SendGainWords(benchmark::State& state, Watched watched) {
     Rig rig(0);
     monitor::BusCapture capture(platform::VcdTiming::simulated(0));
     NullObserver null;
+    NullListener listener;
+    capture.addListener(listener);  // as the program has it: the window listens
     platform::ObserverAttachment attachment;
     if (watched == Watched::NullObserver) {
         attachment = platform::ObserverAttachment(rig.port.observers(), null);
@@ -102,6 +110,38 @@ void BM_SendGainWords(benchmark::State& state, Watched watched) {
 BENCHMARK_CAPTURE(BM_SendGainWords, bare, Watched::Nothing);
 BENCHMARK_CAPTURE(BM_SendGainWords, null_observer, Watched::NullObserver);
 BENCHMARK_CAPTURE(BM_SendGainWords, monitored, Watched::Monitor);
+
+// Keeps the last frame the port ran.
+class FrameKeeper final : public platform::AccessObserver {
+  public:
+    void onRead(std::uint16_t, std::uint8_t) override {}
+    void onWrite(std::uint16_t, std::uint8_t) override {}
+    bool takesFrames() const override { return true; }
+    void onFrame(std::uint16_t, const platform::BusBatch& batch) override { last = batch; }
+    platform::BusBatch last;
+};
+
+// The capture's decoding of one gain frame alone, without the port: what the monitor adds to
+// a transfer, measured apart from the simulated board's own cost.
+void BM_CaptureDecodesAGainFrame(benchmark::State& state) {
+    Rig rig(0);
+    FrameKeeper keeper;
+    {
+        const platform::ObserverAttachment attachment(rig.port.observers(), keeper);
+        rig.hw.sendGainWords({.left = 0x5A, .right = 0xA5}, {.left = 192, .right = 17});
+    }
+    monitor::BusCapture capture(platform::VcdTiming::simulated(0));
+    capture.onPortSelected(rig.port.base());
+    for (auto _ : state) {
+        capture.onFrameBegin();
+        capture.onFrame(rig.port.base(), keeper.last);
+    }
+    benchmark::DoNotOptimize(capture.end());
+    state.counters["per_access"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(keeper.last.accesses()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_CaptureDecodesAGainFrame);
 
 // Paced accesses, as the ramp's wait makes them: each must take accessNs on average.
 void BM_PacingAccuracy(benchmark::State& state) {

@@ -21,14 +21,6 @@ void BusDecoder::portSelected(std::uint16_t base) {
     state_.pendingPin = false;
 }
 
-BusEvent BusDecoder::eventAtLevel(BusEvent::Kind kind, std::uint8_t level) {
-    BusEvent e;
-    e.kind = kind;
-    e.zcdHigh = kWiring.level(level, platform::Signal::Zcd);
-    e.muteHigh = kWiring.level(level, platform::Signal::Mute);
-    return e;
-}
-
 std::optional<BusEvent> BusDecoder::read(std::uint16_t address, std::uint8_t value) {
     LastEvent last;
     state_.read(address, value, last);

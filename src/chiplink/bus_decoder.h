@@ -1,20 +1,10 @@
 #pragma once
 
-#include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
-// Runs of writes are read sixteen steps at a time with SSE2, which every x86-64 has; elsewhere
-// every step is taken one by one.
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#define SELVAR_DECODER_RUNS 1
-#else
-#define SELVAR_DECODER_RUNS 0
-#endif
-
+#include "chiplink/write_runs.h"
 #include "platform/bus_batch.h"
 #include "platform/wiring.h"
 
@@ -55,9 +45,10 @@ struct BusEvent {
 //   frameStarted()                   after the access that dropped chip select;
 //   frameEnded(event)                after the access that raised it;
 //   pin(event)                       when a line operation turned out complete;
-// and, when its takesRuns() says so, up to sixteen writes that kept chip select at once:
-//   writeRun(high, low, n, readBackHigh)  two words whose bytes OR-ed give the lines the n
-//                                         data-register values set, and those they cleared.
+// and, when its takesRuns() says so, runs of writes that keep chip select at once:
+//   writeRun(n, readBackHigh)        after n such writes;
+//   runLines(high, low)              at the end: the data-register bits the runs' writes set
+//                                    and those they cleared.
 class BusDecoder {
   public:
     void portSelected(std::uint16_t base);
@@ -91,7 +82,6 @@ class BusDecoder {
     static constexpr std::uint8_t kPinLines =
         kWiring.mask(platform::Signal::Zcd) | kWiring.mask(platform::Signal::Mute);
     static constexpr int kReturnedBits = 32;
-    static constexpr std::size_t kRunSteps = 16;
 
     struct State {
         std::uint16_t base = 0;
@@ -113,16 +103,25 @@ class BusDecoder {
         template <class Sink>
         [[gnu::always_inline]] inline void write(std::uint16_t address, std::uint8_t value,
                                                  Sink& sink);
-        // Up to sixteen data-register writes that keep chip select as it is, the bulk of a
-        // frame, taken in a few vector operations: the same as as many write() calls. Reads
-        // the next sixteen steps (all within the batch's array) but takes at most `most`;
-        // gives how many it took, 0 when the next step is no such write.
+#if SELVAR_WRITE_RUNS
+        // Data-register writes that keep chip select as it is, the bulk of a frame, taken
+        // many at once: the same as as many write() calls. Reads the next kRunSteps steps
+        // (all within the batch's array) but takes at most `most`; gives how many it took,
+        // 0 when the next step is no such write.
         template <class Sink>
         [[gnu::always_inline]] inline std::size_t writeRun(const platform::BusBatch::Step* steps,
-                                                           std::size_t most, Sink& sink);
+                                                           std::size_t most, RunLines& lines,
+                                                           Sink& sink);
+#endif
         [[gnu::always_inline]] inline BusEvent frameEvent() const;
     };
-    static BusEvent eventAtLevel(BusEvent::Kind kind, std::uint8_t level);
+    static BusEvent eventAtLevel(BusEvent::Kind kind, std::uint8_t level) {
+        BusEvent e;
+        e.kind = kind;
+        e.zcdHigh = kWiring.level(level, platform::Signal::Zcd);
+        e.muteHigh = kWiring.level(level, platform::Signal::Mute);
+        return e;
+    }
 
     State state_;
 };
@@ -203,98 +202,32 @@ void BusDecoder::State::write(std::uint16_t address, std::uint8_t value, Sink& s
     }
 }
 
-#if SELVAR_DECODER_RUNS
-// For four steps, given which of them raised the clock and which had data high (a bit each,
-// the first lowest): the bits clocked in, the first highest, and how many.
-struct ClockedIn {
-    std::uint8_t bits;
-    std::uint8_t count;
-};
-inline constexpr std::array<ClockedIn, 256> kClockedIn = [] {
-    std::array<ClockedIn, 256> table{};
-    for (unsigned rises = 0; rises < 16; ++rises) {
-        for (unsigned data = 0; data < 16; ++data) {
-            ClockedIn& in = table[rises * 16 + data];
-            for (unsigned step = 0; step < 4; ++step) {
-                if ((rises >> step) & 1u) {
-                    in.bits = static_cast<std::uint8_t>((in.bits << 1) | ((data >> step) & 1u));
-                    ++in.count;
-                }
-            }
-        }
-    }
-    return table;
-}();
-
+#if SELVAR_WRITE_RUNS
 template <class Sink>
 std::size_t BusDecoder::State::writeRun(const platform::BusBatch::Step* steps, std::size_t most,
-                                        Sink& sink) {
-    using Step = platform::BusBatch::Step;
-    static_assert(static_cast<int>(platform::BusBatch::Op::WriteData) == 0);
-    static_assert(sizeof(Step) == 2 && offsetof(Step, value) == 1);
-    // Cheap refusals first: a step that is no write or changes chip select, or a write that
-    // may complete a line operation (one after a data read, changing at most ZCD and MUTE).
+                                        RunLines& lines, Sink& sink) {
+    // A write that changes chip select, or that may complete a line operation (one after a
+    // data read, changing at most ZCD and MUTE), is taken one by one.
+    // So is a lone write: reading a run costs more than one step.
+    using platform::BusBatch;
     const std::uint8_t changed = steps[0].value ^ level;
-    if (steps[0].op != platform::BusBatch::Op::WriteData || (changed & kChipSelect) != 0 ||
-        (lastWasDataRead && (changed & ~kPinLines) == 0)) {
+    if (most < 2 || steps[0].op != BusBatch::Op::WriteData || (changed & kChipSelect) != 0 ||
+        (lastWasDataRead && (changed & ~kPinLines) == 0) ||
+        steps[1].op != BusBatch::Op::WriteData ||
+        ((steps[1].value ^ steps[0].value) & kChipSelect) != 0) {
         return 0;
     }
-    // Sixteen steps: their operations and their values, a byte each, the first lowest.
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    const auto* memory = reinterpret_cast<const __m128i*>(steps);
-    const __m128i first = _mm_loadu_si128(memory);
-    const __m128i second = _mm_loadu_si128(memory + 1);
-    const __m128i ops =
-        _mm_packus_epi16(_mm_and_si128(first, lowBytes), _mm_and_si128(second, lowBytes));
-    const __m128i values = _mm_packus_epi16(_mm_srli_epi16(first, 8), _mm_srli_epi16(second, 8));
-    // One line's level in each of the sixteen values, as the bits of a mask.
-    const auto line = [&](std::uint8_t mask) {
-        const __m128i shown =
-            _mm_cmpeq_epi8(_mm_and_si128(values, _mm_set1_epi8(static_cast<char>(mask))),
-                           _mm_set1_epi8(static_cast<char>(mask)));
-        return static_cast<unsigned>(_mm_movemask_epi8(shown));
-    };
-    const unsigned writes =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(ops, _mm_setzero_si128())));
-    const unsigned cs = line(kChipSelect);
-    const unsigned clock = line(kClock);
-    const unsigned data = line(kData);
-    const unsigned csBefore = (cs << 1) | ((level & kChipSelect) != 0 ? 1u : 0u);
-    // The run ends at the first step that is no write or changes chip select.
-    const unsigned ends = (~writes | (cs ^ csBefore)) & 0xFFFF;
-    std::size_t n = ends == 0 ? kRunSteps : static_cast<std::size_t>(std::countr_zero(ends));
-    n = n < most ? n : most;
-    if (n == 0) {
+    const WriteRun run = readWriteRun(steps, most, level, lines);
+    if (run.length == 0) {
         return 0;
     }
-    const unsigned taken = (1u << n) - 1;
-    if ((level & kChipSelect) == 0) {
-        const unsigned clockBefore = (clock << 1) | ((level & kClock) != 0 ? 1u : 0u);
-        const unsigned rises = clock & ~clockBefore & taken;
-        for (int nibble = 0; nibble < 16; nibble += 4) {  // without a branch per bit
-            const ClockedIn in =
-                kClockedIn[((rises >> nibble) & 15) * 16 + ((data >> nibble) & 15)];
-            shifted = (shifted << in.count) | in.bits;
-            clockPulses += in.count;
-        }
-    }
-    level = steps[n - 1].value;
+    shifted = (shifted << run.clocked) | run.clockedIn;
+    clockPulses += run.clocked;
+    level = run.lastValue;
     pendingPin = false;  // a write ends a line operation's chance, as in write()
     lastWasDataRead = false;
-    // The lines seen high and low in the run, eight values a word.
-    const __m128i inRun =
-        n == kRunSteps
-            ? _mm_set1_epi8(-1)
-            : _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(n)),
-                             _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-    const __m128i high = _mm_and_si128(values, inRun);
-    const __m128i low = _mm_andnot_si128(values, inRun);
-    const auto fold = [](__m128i v) {
-        return static_cast<std::uint64_t>(_mm_cvtsi128_si64(v)) |
-               static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
-    };
-    sink.writeRun(fold(high), fold(low), n, readBackHigh);
-    return n;
+    sink.writeRun(run.length, readBackHigh);
+    return run.length;
 }
 #endif
 
@@ -306,19 +239,20 @@ void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink
     std::size_t sample = 0;
     std::size_t dataRead = 0;
     const std::size_t size = batch.size();
-#if SELVAR_DECODER_RUNS
+#if SELVAR_WRITE_RUNS
     const bool runs = base == s.base && sink.takesRuns();
-#else
-    constexpr bool runs = false;
+    RunLines lines;
 #endif
     for (std::size_t i = 0; i < size; ++i) {
+#if SELVAR_WRITE_RUNS
         if (runs && i + kRunSteps <= platform::BusBatch::kCapacity) {
-            const std::size_t n = s.writeRun(batch.begin() + i, size - i, sink);
+            const std::size_t n = s.writeRun(batch.begin() + i, size - i, lines, sink);
             if (n > 0) {
                 i += n - 1;
                 continue;
             }
         }
+#endif
         const platform::BusBatch::Step& step = batch[i];
         switch (step.op) {
             case Op::WriteData:
@@ -344,6 +278,11 @@ void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink
         }
     }
     state_ = s;
+#if SELVAR_WRITE_RUNS
+    if (runs) {
+        sink.runLines(lines.high(), lines.low());
+    }
+#endif
 }
 
 }  // namespace selvar::chiplink

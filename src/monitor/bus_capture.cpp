@@ -1,5 +1,7 @@
 #include "monitor/bus_capture.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -8,6 +10,14 @@
 namespace selvar::monitor {
 
 namespace {
+
+// The monotonic clock to a few milliseconds, read in a few nanoseconds: it is read once a
+// frame, and the precise clock would cost a tenth of an unpaced frame.
+std::chrono::nanoseconds coarseNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
 
 std::uint64_t ticksPerSlice(const platform::VcdTiming& timing) {
     return std::max<std::uint64_t>(1, LineHistory::kSliceNs / timing.nsPerTick);
@@ -72,8 +82,6 @@ class BusCapture::FrameSink {
     FrameSink& operator=(const FrameSink&) = delete;
     ~FrameSink() {
         if (oneSlice_) {
-            seen_.high |= static_cast<std::uint8_t>(foldBytes(highWords_) & kOutputLines);
-            seen_.low |= static_cast<std::uint8_t>(foldBytes(lowWords_) & kOutputLines);
             c_.history_.markSeen(t_, seen_);
         }
     }
@@ -89,31 +97,24 @@ class BusCapture::FrameSink {
         }
     }
     bool takesRuns() const { return oneSlice_; }
-    void writeRun(std::uint64_t high, std::uint64_t low, std::size_t n, bool readBackHigh) {
+    void writeRun(std::size_t n, bool readBackHigh) {
         t_ += n * step_;
-        highWords_ |= high;
-        lowWords_ |= low;
         (readBackHigh ? seen_.high : seen_.low) |= LineHistory::kReadBackBit;
+    }
+    void runLines(std::uint8_t high, std::uint8_t low) {
+        seen_.high |= static_cast<std::uint8_t>(high & kOutputLines);
+        seen_.low |= static_cast<std::uint8_t>(low & kOutputLines);
     }
     void frameStarted() { c_.frameStart_ = t_; }
     void frameEnded(const chiplink::BusEvent& event) { c_.frameEnded(event); }
     void pin(const chiplink::BusEvent&) {}
 
   private:
-    static std::uint8_t foldBytes(std::uint64_t word) {
-        word |= word >> 32;
-        word |= word >> 16;
-        word |= word >> 8;
-        return static_cast<std::uint8_t>(word);
-    }
-
     BusCapture& c_;
     std::uint64_t t_;
     std::uint64_t step_;
     bool oneSlice_;
     LineHistory::Slice seen_;
-    std::uint64_t highWords_ = 0;  // runs of writes: the OR of their bytes is what they set
-    std::uint64_t lowWords_ = 0;
 };
 
 void BusCapture::onPortSelected(std::uint16_t base) {
@@ -165,7 +166,7 @@ void BusCapture::frameEnded(const chiplink::BusEvent& event) {
     if (listeners_.empty()) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds now = coarseNow();
     if (now - lastNotified_ >= kNotifyInterval) {
         lastNotified_ = now;
         for (CaptureListener* l : listeners_) {

@@ -114,7 +114,7 @@ class BusCapture : public platform::AccessObserver {
     std::uint64_t frameBegun_ = 0;  // the first access of the frame being run
     std::uint64_t accesses_ = 0;
     std::vector<CaptureListener*> listeners_;
-    std::chrono::steady_clock::time_point lastNotified_{};
+    std::chrono::nanoseconds lastNotified_{};  // on the coarse clock
 };
 
 }  // namespace selvar::monitor

@@ -50,17 +50,9 @@ std::uint64_t AccessClock::steadyTicks() const {
         std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
 }
 
-std::uint64_t AccessClock::spread(std::uint64_t start, std::uint64_t n) {
-    if (n == 0) {
-        return 0;
-    }
-    std::uint64_t step = timing_.ticksPerAccess;
-    if (timing_.steadyClock) {
-        const std::uint64_t now = steadyTicks();
-        step = n > 1 && now > start ? std::max<std::uint64_t>(1, (now - start) / (n - 1)) : 1;
-    }
-    skipTo(start + (n - 1) * step);
-    return step;
+std::uint64_t AccessClock::steadyStep(std::uint64_t start, std::uint64_t n) const {
+    const std::uint64_t now = steadyTicks();
+    return n > 1 && now > start ? std::max<std::uint64_t>(1, (now - start) / (n - 1)) : 1;
 }
 
 VcdWriter::VcdWriter(std::FILE* out, VcdTiming timing, TraceReport report)

@@ -42,7 +42,15 @@ class AccessClock {
     // A frame's n accesses, the first at start (a next() taken as it began), have run: the
     // clock moves past them and gives the time between them - the timing's own step when
     // simulated, their span spread evenly on a steady clock.
-    std::uint64_t spread(std::uint64_t start, std::uint64_t n);
+    std::uint64_t spread(std::uint64_t start, std::uint64_t n) {
+        if (n == 0) {
+            return 0;
+        }
+        const std::uint64_t step =
+            timing_.steadyClock ? steadyStep(start, n) : timing_.ticksPerAccess;
+        skipTo(start + (n - 1) * step);
+        return step;
+    }
     // The next access comes after time t (a replay placing its accesses).
     void skipTo(std::uint64_t t) {
         if (t > last_) {
@@ -54,6 +62,7 @@ class AccessClock {
 
   private:
     std::uint64_t steadyTicks() const;
+    std::uint64_t steadyStep(std::uint64_t start, std::uint64_t n) const;
 
     VcdTiming timing_;
     std::chrono::steady_clock::time_point start_;
