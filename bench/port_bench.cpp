@@ -111,6 +111,32 @@ BENCHMARK_CAPTURE(BM_SendGainWords, bare, Watched::Nothing);
 BENCHMARK_CAPTURE(BM_SendGainWords, null_observer, Watched::NullObserver);
 BENCHMARK_CAPTURE(BM_SendGainWords, monitored, Watched::Monitor);
 
+// A ramp's wait, unpaced: runs of data-register reads, bare and with the monitor's capture.
+void BM_WaitReads(benchmark::State& state, Watched watched) {
+    constexpr long kReads = 10'000;
+    Rig rig(0);
+    monitor::BusCapture capture(platform::VcdTiming::simulated(0));
+    platform::ObserverAttachment attachment;
+    if (watched == Watched::Monitor) {
+        attachment = platform::ObserverAttachment(rig.port.observers(), capture);
+        capture.onPortSelected(rig.port.base());
+    }
+    const std::size_t allocationsBefore = allocationCount;
+    for (auto _ : state) {
+        rig.port.wait(rig.port.base(), kReads);
+    }
+    const std::size_t allocations = allocationCount - allocationsBefore;
+    state.counters["per_access"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kReads,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["allocations"] = static_cast<double>(allocations);
+    if (allocations != 0) {
+        state.SkipWithError("the wait allocated on the heap");
+    }
+}
+BENCHMARK_CAPTURE(BM_WaitReads, bare, Watched::Nothing);
+BENCHMARK_CAPTURE(BM_WaitReads, monitored, Watched::Monitor);
+
 // Keeps the last frame the port ran.
 class FrameKeeper final : public platform::AccessObserver {
   public:

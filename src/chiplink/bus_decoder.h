@@ -70,6 +70,12 @@ class BusDecoder {
     [[gnu::always_inline]] inline void frame(std::uint16_t base, const platform::BusBatch& batch,
                                              Sink& sink);
 
+    // Whether another read of address giving what the last read gave would change nothing
+    // (a wait): true but for a sample of the read-back line inside a frame.
+    bool readAgainChangesNothing(std::uint16_t address) const {
+        return address != state_.base + 1 || (state_.level & kChipSelect) != 0;
+    }
+
     // Data-register level as the accesses left it, and the read-back line as last read.
     std::uint8_t dataLevel() const { return state_.level; }
     bool readBackHigh() const { return state_.readBackHigh; }

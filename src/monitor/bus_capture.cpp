@@ -54,9 +54,7 @@ BusCapture::BusCapture(platform::VcdTiming timing, std::size_t capacity)
 // Times and records an access fed one at a time.
 class BusCapture::AccessSink {
   public:
-    explicit AccessSink(BusCapture& capture) : c_(capture), t_(capture.clock_.next()) {
-        ++c_.accesses_;
-    }
+    AccessSink(BusCapture& capture, std::uint64_t t) : c_(capture), t_(t) { ++c_.accesses_; }
     void access(std::uint8_t dataLevel, bool readBackHigh) {
         c_.history_.record(t_, lineLevels(dataLevel, readBackHigh));
     }
@@ -122,13 +120,32 @@ void BusCapture::onPortSelected(std::uint16_t base) {
 }
 
 void BusCapture::onRead(std::uint16_t address, std::uint8_t value) {
-    AccessSink sink(*this);
+    AccessSink sink(*this, clock_.next());
     decoder_.read(address, value, sink);
 }
 
 void BusCapture::onWrite(std::uint16_t address, std::uint8_t value) {
-    AccessSink sink(*this);
+    AccessSink sink(*this, clock_.next());
     decoder_.write(address, value, sink);
+}
+
+// A wait: after the first read only the time moves on.
+void BusCapture::onRepeatedRead(std::uint16_t address, std::uint8_t value, long count) {
+    if (count <= 0) {
+        return;
+    }
+    const auto n = static_cast<std::uint64_t>(count);
+    const std::uint64_t step = clock_.spread(frameBegun_, n);
+    const bool onlyTime = decoder_.readAgainChangesNothing(address);
+    for (std::uint64_t i = 0; i < (onlyTime ? 1 : n); ++i) {
+        AccessSink sink(*this, frameBegun_ + i * step);
+        decoder_.read(address, value, sink);
+    }
+    if (onlyTime && n > 1) {
+        accesses_ += n - 1;
+        history_.recordSpan(frameBegun_ + step, step, n - 1,
+                            lineLevels(decoder_.dataLevel(), decoder_.readBackHigh()));
+    }
 }
 
 void BusCapture::onFrameBegin() {

@@ -70,6 +70,7 @@ class BusCapture : public platform::AccessObserver {
     bool takesFrames() const override { return true; }
     void onFrameBegin() override;
     void onFrame(std::uint16_t base, const platform::BusBatch& batch) override;
+    void onRepeatedRead(std::uint16_t address, std::uint8_t value, long count) override;
 
     // Frames are numbered from 0 since the capture began; those from first() to end() - 1
     // are kept. A Clear starts the count shown to the operator again: number() is 1-based.

@@ -30,6 +30,8 @@ class LineHistory {
     void record(std::uint64_t t, std::uint8_t levels) {
         markSeen(t, {levels, static_cast<std::uint8_t>(~levels)});
     }
+    // n accesses at t, t + step, ... that all left the lines at `levels`: a few steps a slice.
+    void recordSpan(std::uint64_t t, std::uint64_t step, std::uint64_t n, std::uint8_t levels);
     // Lines seen high and low at times up to t, all in t's slice (see inCurrentSlice).
     void markSeen(std::uint64_t t, Slice seen) {
         if (t >= sliceEnd_) {

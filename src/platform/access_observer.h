@@ -24,6 +24,13 @@ class AccessObserver {
     virtual bool takesFrames() const { return false; }
     virtual void onFrameBegin() {}
     virtual void onFrame(std::uint16_t /*base*/, const BusBatch& /*batch*/) {}
+    // And a wait's `count` reads of one register in a row that all gave `value`, told after
+    // them, onFrameBegin before them.
+    virtual void onRepeatedRead(std::uint16_t address, std::uint8_t value, long count) {
+        for (long i = 0; i < count; ++i) {
+            onRead(address, value);
+        }
+    }
 };
 
 // Some of a port's observers, in the order they attached. A fixed table of pointers: telling
@@ -94,6 +101,9 @@ class AccessObservers {
     }
     void frame(std::uint16_t base, const BusBatch& batch) const {
         framewise_.each([&](AccessObserver& o) { o.onFrame(base, batch); });
+    }
+    void repeatedRead(std::uint16_t address, std::uint8_t value, long count) const {
+        framewise_.each([&](AccessObserver& o) { o.onRepeatedRead(address, value, count); });
     }
 
   private:

@@ -95,21 +95,52 @@ void SelectedPort::wait(std::uint16_t address, long reads, const std::atomic<boo
         return;
     }
     if (!io_->runsBatches()) {
-        for (long i = 0; i < reads && !stopRequested(stop, i); ++i) {
-            read(address);
-        }
+        waitByReading(address, reads, stop);
         return;
     }
+    // An adapter waits by the clock; its observers hear the reads a parallel port would make.
+    const bool rest = !observers_.empty() && reads > 1;
+    std::uint8_t latch = 0;
     if (!observers_.empty()) {
-        const std::uint8_t latch = read(address);
+        latch = read(address);
         for (long i = 1; i < reads; ++i) {
-            observers_.read(address, latch);
+            observers_.stepwise().read(address, latch);
         }
+    }
+    if (rest) {
+        observers_.frameBegin();
     }
     try {
         io_->wait(address, reads, stop);
     } catch (const PortLost& lost) {
         drop(lost);
+    }
+    if (rest) {
+        observers_.repeatedRead(address, latch, reads - 1);
+    }
+}
+
+// Observers that take frames hear a wait's reads as runs of equal values, after the run.
+void SelectedPort::waitByReading(std::uint16_t address, long reads, const std::atomic<bool>* stop) {
+    const bool runs = !observers_.framewise().empty();
+    const ObserverList& told = runs ? observers_.stepwise() : observers_.all();
+    std::uint8_t runValue = 0;
+    long runLength = 0;
+    for (long i = 0; i < reads && !stopRequested(stop, i); ++i) {
+        if (runs && runLength == 0) {
+            observers_.frameBegin();
+        }
+        const std::uint8_t value = readTelling(address, told);
+        if (runs && runLength > 0 && value != runValue) {
+            observers_.repeatedRead(address, runValue, runLength);
+            observers_.frameBegin();  // the next run began with this read, a moment ago
+            runLength = 0;
+        }
+        runValue = value;
+        ++runLength;
+    }
+    if (runs && runLength > 0) {
+        observers_.repeatedRead(address, runValue, runLength);
     }
 }
 

@@ -109,6 +109,7 @@ class SelectedPort final : public PortIo {
     [[noreturn]] void refuse(std::uint16_t address) const;
     // The backend's device went away: say so once and go on with the port absent.
     PortIo& drop(const PortLost& lost);
+    void waitByReading(std::uint16_t address, long reads, const std::atomic<bool>* stop);
     // What an adapter's data register read gave inside the batch: its latch, no bus traffic.
     void fillDataReads(BusBatch& batch);
     void replay(const BusBatch& batch);

@@ -64,9 +64,10 @@ void expectSameCapture(const BusCapture& whole, const BusCapture& stepwise) {
     EXPECT_EQ(whole.clock().last(), stepwise.clock().last());
 }
 
-// The capture decodes a frame whole, in runs of writes where it can; fed the same accesses
-// one at a time it must keep exactly the same frames, line history and times: on a parallel
-// port and on an adapter, with frames inside one history slice and frames across many.
+// The capture decodes a frame whole, in runs of writes where it can, and takes a wait's reads
+// at once; fed the same accesses one at a time it must keep exactly the same frames, line
+// history and times: on a parallel port and on an adapter, with frames inside one history
+// slice and frames across many.
 TEST(BusCapture, FramesTakenWholeKeepWhatTheirAccessesOneByOneKeep) {
     const struct {
         const char* where;
@@ -85,11 +86,13 @@ TEST(BusCapture, FramesTakenWholeKeepWhatTheirAccessesOneByOneKeep) {
         for (int i = 0; i < 400; ++i) {
             BusBatch batch = randomBatch(rng, level);
             rig.port->run(batch);
-            if (i % 5 == 0) {  // a line operation and a status read between frames
+            if (i % 5 == 0) {  // a line operation, a status read and a wait between frames
                 level = rig.port->read(kBase);
                 level ^= kWiring.mask(Signal::Mute);
                 rig.port->write(kBase, level);
                 rig.port->read(kBase + 1);
+                const long reads = i == 200 ? 5000 : static_cast<long>(rng() % 40);  // one long
+                rig.port->wait(i % 2 == 0 ? kBase : kBase + 1, reads);
             }
         }
         ASSERT_GT(whole.end(), 100u);
