@@ -74,6 +74,18 @@ class NullListener final : public monitor::CaptureListener {
 
 enum class Watched { Nothing, NullObserver, Monitor };
 
+// The time per access, and the heap allocations the loop made (taken before the counters,
+// which allocate): any is an error.
+void reportPerAccess(benchmark::State& state, long accessesPerIteration, std::size_t allocations) {
+    state.counters["per_access"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(accessesPerIteration),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["allocations"] = static_cast<double>(allocations);
+    if (allocations != 0) {
+        state.SkipWithError("the access path allocated on the heap");
+    }
+}
+
 // The same transfers bare, with an observer that does nothing, and with the bus monitor's
 // capture watching every access: what the monitor adds to an access, and that it allocates
 // nothing per access either.
@@ -96,16 +108,9 @@ void BM_SendGainWords(benchmark::State& state, Watched watched) {
         code = (code + 1) & 0xFF;
         rig.hw.sendGainWords({.left = code, .right = 255 - code}, {.left = 192, .right = code});
     }
-    const std::size_t allocations = allocationCount - allocationsBefore;
+    reportPerAccess(state, kAccessesPerTransfer, allocationCount - allocationsBefore);
     benchmark::DoNotOptimize(rig.provider.board().gainRegister(0));
     state.counters["frames_captured"] = static_cast<double>(capture.end());
-    state.counters["per_access"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kAccessesPerTransfer,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["allocations"] = static_cast<double>(allocations);
-    if (allocations != 0) {
-        state.SkipWithError("the transfer path allocated on the heap");
-    }
 }
 BENCHMARK_CAPTURE(BM_SendGainWords, bare, Watched::Nothing);
 BENCHMARK_CAPTURE(BM_SendGainWords, null_observer, Watched::NullObserver);
@@ -125,14 +130,7 @@ void BM_WaitReads(benchmark::State& state, Watched watched) {
     for (auto _ : state) {
         rig.port.wait(rig.port.base(), kReads);
     }
-    const std::size_t allocations = allocationCount - allocationsBefore;
-    state.counters["per_access"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kReads,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["allocations"] = static_cast<double>(allocations);
-    if (allocations != 0) {
-        state.SkipWithError("the wait allocated on the heap");
-    }
+    reportPerAccess(state, kReads, allocationCount - allocationsBefore);
 }
 BENCHMARK_CAPTURE(BM_WaitReads, bare, Watched::Nothing);
 BENCHMARK_CAPTURE(BM_WaitReads, monitored, Watched::Monitor);
