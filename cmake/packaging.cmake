@@ -42,7 +42,7 @@ zero-cross detection pins, reads the gain registers back and shows each chip
 as a gain panel with Left, Right, Gang and Pan sliders in decibels.
 
 The boards hang on a PC parallel port (Linux ppdev or direct I/O), a USB FTDI
-adapter or a Raspberry Pi's GPIO lines; without one, a simulated board stands
+adapter or Linux GPIO lines; without one, a simulated board stands
 in. It records bus traces as access logs or waveforms, shows the bus live, and
 can be driven over SCPI on TCP or from a script, with or without windows.")
 include(CPack)
