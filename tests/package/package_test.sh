@@ -44,7 +44,7 @@ cat "$work/lintian.log"
 ! grep -qE '^[EW]: ' "$work/lintian.log" || fail "lintian reports errors or warnings"
 
 # --version answers before the window system is touched, so no display is needed.
-dpkg -x "$deb" "$work/root"
-answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/selvar" --version)
+dpkg -x "$deb" "$work/unpacked"
+answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$work/unpacked/usr/bin/selvar" --version)
 [ "$answer" = "selvar $version" ] || fail "the installed program says '$answer'"
 echo "package $(basename "$deb") checked"
