@@ -121,6 +121,14 @@ class BusDecoder {
 #endif
         [[gnu::always_inline]] inline BusEvent frameEvent() const;
     };
+    // A batch's accesses, replayed into the state.
+    template <class Sink>
+    struct StateFeed {
+        State& state;
+        Sink& sink;
+        void read(std::uint16_t address, std::uint8_t value) { state.read(address, value, sink); }
+        void write(std::uint16_t address, std::uint8_t value) { state.write(address, value, sink); }
+    };
     static BusEvent eventAtLevel(BusEvent::Kind kind, std::uint8_t level) {
         BusEvent e;
         e.kind = kind;
@@ -239,11 +247,8 @@ std::size_t BusDecoder::State::writeRun(const platform::BusBatch::Step* steps, s
 
 template <class Sink>
 void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink& sink) {
-    using Op = platform::BusBatch::Op;
-    const auto status = static_cast<std::uint16_t>(base + 1);
     State s = state_;
-    std::size_t sample = 0;
-    std::size_t dataRead = 0;
+    platform::ReplayCursor cursor;
     const std::size_t size = batch.size();
 #if SELVAR_WRITE_RUNS
     const bool runs = base == s.base && sink.takesRuns();
@@ -259,29 +264,7 @@ void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink
             }
         }
 #endif
-        const platform::BusBatch::Step& step = batch[i];
-        switch (step.op) {
-            case Op::WriteData:
-                s.write(base, step.value, sink);
-                break;
-            case Op::ReadData:
-                s.read(base, batch.dataRead(dataRead++), sink);
-                break;
-            case Op::Sample:
-                s.read(status, kWiring.statusFor(batch.sampled(sample++)), sink);
-                break;
-            case Op::Probe:
-                for (int n = 1; n <= batch.probeLimit(); ++n) {
-                    const bool high = n == batch.probeCount();
-                    s.read(status, kWiring.statusFor(high), sink);
-                    if (high) {
-                        break;
-                    }
-                    s.write(base, static_cast<std::uint8_t>(step.value | kClock), sink);
-                    s.write(base, step.value, sink);
-                }
-                break;
-        }
+        platform::replayStep(batch, i, base, cursor, StateFeed<Sink>{s, sink});
     }
     state_ = s;
 #if SELVAR_WRITE_RUNS

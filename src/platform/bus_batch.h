@@ -159,4 +159,43 @@ void runSteps(Port& port, std::uint16_t base, BusBatch& batch) {
 
 void runStepwise(PortIo& port, std::uint16_t base, BusBatch& batch);
 
+// Where a replay of a batch that has run stands: the results its next steps take.
+struct ReplayCursor {
+    std::size_t sample = 0;
+    std::size_t dataRead = 0;
+};
+
+// The accesses a parallel port made for step `index` of a batch that has run, with the results
+// it recorded, as `accesses.read(address, value)` and `accesses.write(address, value)`: what
+// observers and the bus decoder are told of a batch run whole.
+template <class Accesses>
+void replayStep(const BusBatch& batch, std::size_t index, std::uint16_t base, ReplayCursor& cursor,
+                Accesses&& accesses) {
+    constexpr ParallelWiring w = kParallelWiring;
+    const auto status = static_cast<std::uint16_t>(base + 1);
+    const BusBatch::Step& step = batch[index];
+    switch (step.op) {
+        case BusBatch::Op::WriteData:
+            accesses.write(base, step.value);
+            break;
+        case BusBatch::Op::ReadData:
+            accesses.read(base, batch.dataRead(cursor.dataRead++));
+            break;
+        case BusBatch::Op::Sample:
+            accesses.read(status, w.statusFor(batch.sampled(cursor.sample++)));
+            break;
+        case BusBatch::Op::Probe:
+            for (int n = 1; n <= batch.probeLimit(); ++n) {
+                const bool high = n == batch.probeCount();
+                accesses.read(status, w.statusFor(high));
+                if (high) {
+                    break;
+                }
+                accesses.write(base, static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock)));
+                accesses.write(base, step.value);
+            }
+            break;
+    }
+}
+
 }  // namespace selvar::platform

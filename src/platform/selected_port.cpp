@@ -171,38 +171,13 @@ void SelectedPort::fillDataReads(BusBatch& batch) {
 // The accesses a parallel port would have made for the batch, with the levels the backend
 // sampled, so that traces and the bus monitor read the same whatever carries the bus.
 void SelectedPort::replay(const BusBatch& batch) {
-    constexpr ParallelWiring w = kParallelWiring;
     const ObserverList& told = observers_.stepwise();
     if (told.empty()) {
         return;
     }
-    const auto status = static_cast<std::uint16_t>(base_ + 1);
-    std::size_t sample = 0;
-    std::size_t dataRead = 0;
-    for (const BusBatch::Step& step : batch) {
-        switch (step.op) {
-            case BusBatch::Op::WriteData:
-                told.write(base_, step.value);
-                break;
-            case BusBatch::Op::ReadData:
-                told.read(base_, batch.dataRead(dataRead++));
-                break;
-            case BusBatch::Op::Sample:
-                told.read(status, w.statusFor(batch.sampled(sample++)));
-                break;
-            case BusBatch::Op::Probe:
-                for (int n = 1; n <= batch.probeLimit(); ++n) {
-                    const bool high = n == batch.probeCount();
-                    told.read(status, w.statusFor(high));
-                    if (high) {
-                        break;
-                    }
-                    told.write(base_,
-                               static_cast<std::uint8_t>(step.value | w.mask(Signal::Clock)));
-                    told.write(base_, step.value);
-                }
-                break;
-        }
+    ReplayCursor cursor;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        replayStep(batch, i, base_, cursor, told);
     }
 }
 
