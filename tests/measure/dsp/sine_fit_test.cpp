@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "measure/dsp/generators.h"
 #include "synth.h"
 
@@ -77,6 +79,26 @@ TEST(Generators, RenderTheToneAtEveryFrame) {
         EXPECT_NEAR(both.left[n], expected(997.0, 0.5, n), 1e-6);
         EXPECT_NEAR(both.right[n], expected(1499.0, 0.125, n), 1e-6);
     }
+}
+
+// A run is marker, silence, body, silence, marker, with the layout it reports.
+TEST(Generators, FrameTheBodyWithTwoMarkers) {
+    const MarkedRun run = withMarkers(twoTones(0.5, 0.5, kRate, 4800), kRate, 0.01);
+    const std::vector<float>& left = run.signal.left;
+    ASSERT_EQ(run.markerFrames, 960U);
+    ASSERT_EQ(run.bodyStart, 960U + 480U);
+    ASSERT_EQ(run.lastMarkerStart, run.bodyStart + 4800U + 480U);
+    ASSERT_EQ(left.size(), run.lastMarkerStart + 960U);
+    for (std::size_t n = 0; n < 960; ++n) {
+        EXPECT_EQ(left[n], left[run.lastMarkerStart + n]);
+    }
+    for (const std::size_t gap : {run.markerFrames, run.bodyStart + 4800U}) {
+        EXPECT_EQ(*std::max_element(left.begin() + long(gap), left.begin() + long(gap) + 480),
+                  0.0F);
+    }
+    EXPECT_NEAR(left[run.bodyStart + 12], 0.5 * std::sin(2 * std::numbers::pi * 997.0 * 12 / kRate),
+                1e-6);
+    EXPECT_GT(*std::max_element(left.begin(), left.begin() + 960), 0.45F);
 }
 
 }  // namespace

@@ -123,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(GlitchCase{"Clean", 0, {}}, GlitchCase{"CleanWithDrift", 200, {}},
                     GlitchCase{"Insertion", 0, {{20000, 3}}}, GlitchCase{"Drop", 0, {{30011, -3}}},
                     GlitchCase{"InsertionWithDrift", 200, {{20000, 3}}},
+                    GlitchCase{"DropWithLargeDrift", 2000, {{20000, -3}}},
                     GlitchCase{"TwoWithSlowClock", -200, {{10000, 3}, {40123, 3}}},
                     GlitchCase{"SingleFrame", 0, {{25000, 1}}}),
     [](const auto& info) { return std::string(info.param.name); });
