@@ -57,7 +57,7 @@ class SimGain : public testing::TestWithParam<GainCase> {};
 TEST_P(SimGain, FollowsTheLatchedCodesAndInjectedErrors) {
     const GainCase c = GetParam();
     SimAnalogOptions options = quiet();
-    options.errors[172] = {0.25, -0.4};
+    options.errors[171] = {0.25, -0.4};
     options.errors[1] = {0.0, 1.5};
     options.muteDepthDb = 110.0;
     test::FakeBoard board;
@@ -72,8 +72,8 @@ TEST_P(SimGain, FollowsTheLatchedCodesAndInjectedErrors) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, SimGain,
                          testing::Values(GainCase{192, 192, false, 0.0, 0.0},
-                                         GainCase{172, 193, false, -9.75, 0.5},
-                                         GainCase{171, 172, false, -10.5, -10.4},
+                                         GainCase{172, 193, false, -10.0, 0.5},
+                                         GainCase{171, 171, false, -10.25, -10.9},
                                          GainCase{255, 1, false, 31.5, -94.0},
                                          GainCase{0, 192, false, -110.0, 0.0},
                                          GainCase{192, 255, true, -110.0, -110.0}));
