@@ -13,9 +13,8 @@ namespace selvar::audio {
 namespace {
 
 constexpr double kDefaultRate = 48000.0;
-constexpr std::size_t kSampleBytes = 4;  // float or int32 alike
+constexpr std::size_t kSampleBytes = sizeof(float);
 constexpr std::size_t kFrameBytes = kSampleBytes * kAudioChannels;
-constexpr double kInt32Scale = 2147483647.0;
 
 AudioDeviceInfo describe(const QAudioDevice& device, const QAudioDevice& fallback) {
     return {device.id().toStdString(), device.description().toStdString(),
@@ -82,12 +81,8 @@ void QtAudioPort::open(double sampleRate) {
     format.setSampleRate(int(std::lround(sampleRate_)));
     format.setChannelCount(kAudioChannels);
     format.setSampleFormat(QAudioFormat::Float);
-    floatSamples_ = output.isFormatSupported(format) && input.isFormatSupported(format);
-    if (!floatSamples_) {
-        format.setSampleFormat(QAudioFormat::Int32);
-    }
     if (!output.isFormatSupported(format) || !input.isFormatSupported(format)) {
-        throw AudioError(AudioFault::Failed, "the audio devices take no 32-bit stereo at " +
+        throw AudioError(AudioFault::Failed, "the audio devices take no 32-bit float stereo at " +
                                                  std::to_string(format.sampleRate()) + " Hz");
     }
     const auto bufferBytes = qsizetype(std::lround(bufferSeconds_ * sampleRate_)) * kFrameBytes;
@@ -162,16 +157,8 @@ std::size_t QtAudioPort::play(std::span<const float> interleaved) {
     const auto room = std::max<qsizetype>(0, sink_->bytesFree() - unwritten_.size());
     const std::size_t frames =
         std::min(interleaved.size() / kAudioChannels, std::size_t(room) / kFrameBytes);
-    QByteArray bytes(qsizetype(frames * kFrameBytes), Qt::Uninitialized);
-    if (floatSamples_) {
-        std::memcpy(bytes.data(), interleaved.data(), std::size_t(bytes.size()));
-    } else {
-        auto* out = reinterpret_cast<std::int32_t*>(bytes.data());
-        for (std::size_t i = 0; i < frames * kAudioChannels; ++i) {
-            out[i] = std::int32_t(
-                std::lround(std::clamp(double(interleaved[i]), -1.0, 1.0) * kInt32Scale));
-        }
-    }
+    const QByteArray bytes(reinterpret_cast<const char*>(interleaved.data()),
+                           qsizetype(frames * kFrameBytes));
     const qint64 written = bytes.isEmpty() ? 0 : out_->write(bytes);
     unwritten_.append(bytes.mid(std::max<qint64>(written, 0)));
     return frames;
@@ -185,14 +172,7 @@ std::size_t QtAudioPort::capture(std::span<float> interleaved) {
     }
     const std::size_t frames = std::size_t(partial_.size()) / kFrameBytes;
     const std::size_t samples = frames * kAudioChannels;
-    if (floatSamples_) {
-        std::memcpy(interleaved.data(), partial_.constData(), samples * kSampleBytes);
-    } else {
-        const auto* in = reinterpret_cast<const std::int32_t*>(partial_.constData());
-        for (std::size_t i = 0; i < samples; ++i) {
-            interleaved[i] = float(in[i] / kInt32Scale);
-        }
-    }
+    std::memcpy(interleaved.data(), partial_.constData(), samples * kSampleBytes);
     partial_.remove(0, qsizetype(frames * kFrameBytes));
     return frames;
 }

@@ -34,8 +34,8 @@ AudioDeviceList listAudioDevices();
 
 // A sound card through Qt Multimedia, in push mode: the port writes to the output's QIODevice
 // and reads the input's, so each slice of a job moves what the buffers hold and returns (pull
-// mode captured only silence with some Qt 6 versions). Stereo, 32-bit float, or 24 bits in 32
-// where a device takes no float; buffers of about 100 ms each way. The thread's event loop must
+// mode captured only silence with some Qt 6 versions). Stereo 32-bit float (the server converts
+// for a card that takes none); buffers of about 100 ms each way. The thread's event loop must
 // run between calls: Qt reports the devices' state through it. A stream that stops with an
 // error, or a device that disappears, fails the next call with AudioFault::Failed.
 class QtAudioPort final : public AudioPort {
@@ -63,7 +63,6 @@ class QtAudioPort final : public AudioPort {
     QByteArray inputId_;
     double bufferSeconds_;
     double sampleRate_ = 48000.0;
-    bool floatSamples_ = true;  // else signed 32-bit
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QAudioSource> source_;
     QIODevice* out_ = nullptr;  // owned by sink_

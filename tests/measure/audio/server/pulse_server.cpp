@@ -31,6 +31,10 @@ PulseServer::PulseServer() {
     for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"}) {
         env.insert(name, dir);
     }
+    // Nothing of a desktop session reaches it: it stays private to the test.
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        env.remove(name);
+    }
     server_.setProcessEnvironment(env);
     server_.setProcessChannelMode(QProcess::MergedChannels);
     server_.start("pulseaudio",
