@@ -12,6 +12,7 @@
 #include "entry/program.h"
 #include "entry/raw_arguments.h"
 #include "entry/remote_run.h"
+#include "entry/standard_streams.h"
 #include "entry/termination_signals.h"
 #include "monitor/frm_bus.h"
 #include "platform/adapters/adapter_provider.h"
@@ -95,6 +96,9 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a descriptor that could take the number of a closed one.
+    const selvar::entry::ClosedStandardStreams closed =
+        selvar::entry::reopenClosedStandardStreams();
     // A trace or output whose reader went away is a failed write, said once, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
     // Before anything reads the environment: elevated, it is the caller's, not ours to trust.
@@ -126,6 +130,10 @@ int main(int argc, char** argv) {
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
+    if (closed.input && options.remote.scriptPath == "-") {
+        std::fprintf(stderr, "selvar: --script -: standard input is closed\n");
+        return 1;
+    }
     // Found out before any file is created: Qt would abort after the trace was truncated.
     if (const std::string reason = selvar::entry::missingDisplayReason();
         !options.remote.noGui && !reason.empty()) {

@@ -136,6 +136,19 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
     return config;
 }
 
+std::string echoed(std::string_view value) {
+    constexpr std::size_t kMaxEcho = 200;
+    if (value.size() <= kMaxEcho) {
+        return std::string(value);
+    }
+    // Not inside a UTF-8 sequence: back up over its continuation bytes.
+    std::size_t cut = kMaxEcho;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return std::string(value.substr(0, cut)) + "...";
+}
+
 std::string formatAdapterConfig(const AdapterConfig& config) {
     std::string text = config.kind == AdapterConfig::Kind::Gpio ? "gpio:" + config.device
                        : config.device.empty()                  ? std::string("ftdi")
