@@ -15,6 +15,7 @@
 #include "entry/standard_streams.h"
 #include "entry/termination_signals.h"
 #include "monitor/frm_bus.h"
+#include "platform/adapters/adapter_config.h"
 #include "platform/adapters/adapter_provider.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -36,7 +37,8 @@ bool openTrace(const selvar::entry::RunOptions& options, bool& lost,
         options.tracePath,
         simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error, &lost);
     if (!trace) {
-        std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(), error.c_str());
+        std::fprintf(stderr, "selvar: --trace %s: %s\n",
+                     selvar::platform::echoed(options.tracePath).c_str(), error.c_str());
     }
     return trace != nullptr;
 }

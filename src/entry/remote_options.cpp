@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "entry/raw_arguments.h"
+#include "platform/adapters/adapter_config.h"
 
 namespace selvar::entry {
 
@@ -35,14 +36,16 @@ bool RemoteOptionSet::interpret(const QCommandLineParser& parser, RemoteOptions&
                                 return c >= QLatin1Char('0') && c <= QLatin1Char('9');
                             });
         if (!ok || !digits || port > 65535) {
-            error = "--scpi-port: '" + text.toStdString() + "' is not a port from 0 to 65535";
+            error = "--scpi-port: '" + platform::echoed(text.toStdString()) +
+                    "' is not a port from 0 to 65535";
             return false;
         }
         out.scpiPort = port;
     }
     for (const QString& address : parser.values(scpiListen_)) {
         if (QHostAddress(address).isNull()) {
-            error = "--scpi-listen: '" + address.toStdString() + "' is not an IP address";
+            error = "--scpi-listen: '" + platform::echoed(address.toStdString()) +
+                    "' is not an IP address";
             return false;
         }
         out.listen.push_back(address.toStdString());
