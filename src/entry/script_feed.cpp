@@ -1,6 +1,7 @@
 #include "entry/script_feed.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QSocketNotifier>
@@ -26,6 +27,12 @@ bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        // Output left non-blocking by whoever shares it: wait as a blocking write would.
+        if (written < 0 && errno == EAGAIN) {
+            pollfd writable = {fd, POLLOUT, 0};
+            ::poll(&writable, 1, -1);
             continue;
         }
         if (written <= 0) {
