@@ -243,14 +243,16 @@ void ScpiServer::finish(Client& client, int lingerMs) {
     client.connection->closeWhenFlushed(lingerMs);
 }
 
-// Nothing more runs and no one new is served; the program ends once every reply already made
-// has gone out, or after a second at most.
+// Lines that had arrived from the other clients when the exit ran are answered too, once: what
+// the system holds is read and run. Then nothing more runs, no one new is served, and the program
+// ends once every reply has gone out, or after a second at most.
 void ScpiServer::beginExit() {
     exiting_ = true;
     for (QTcpServer* server : servers_) {
         server->close();
     }
     exitDeadline_.start(kLingerMs);
+    settleClients();
     std::vector<Client*> open;
     for (const auto& client : clients_) {
         if (!client->gone && !client->finishing) {
