@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 
@@ -44,6 +45,7 @@ bool RemoteRun::listen(std::string& error) {
         }
     }
     server_ = std::make_unique<remote::ScpiServer>(instrument_);
+    server_->setIdleTimeout(std::chrono::seconds(options_.idleTimeoutS));
     QObject::connect(server_.get(), &remote::ScpiServer::exitRequested, &context_,
                      [this] { end_(); });
     QString reason;
