@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,13 +30,14 @@ constexpr auto kRefusal = "-200,\"Execution error;too many clients (4)\"\n";
 // orderly close. Non-blocking, so that the server runs while it waits.
 class RawClient {
   public:
-    explicit RawClient(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
+    explicit RawClient(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         // On loopback the handshake completes from the listen queue, before any accept.
         ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
     }
     ~RawClient() { ::close(fd_); }
     RawClient(const RawClient&) = delete;
@@ -187,13 +189,13 @@ TEST_F(ScpiServerTest, ClientsConnectingRightAfterOthersLeftAreServed) {
 }
 
 TEST_F(ScpiServerTest, AnIdleClientIsClosedAndAKeptAliveOneIsNot) {
-    server.setIdleTimeout(std::chrono::milliseconds(150));
+    server.setIdleTimeout(std::chrono::milliseconds(300));
     const RawClient idle(server.port());
     const RawClient talking(server.port());
     talking.send("*OPC?\n");
     EXPECT_EQ(talking.readLines(1), "1\n");  // both accepted by now
     EXPECT_EQ(serverSideTimer(server.port(), talking.localPort()), 2);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         QTest::qWait(50);
         talking.send("*OPC?\n");
         EXPECT_EQ(talking.readLines(1), "1\n");
