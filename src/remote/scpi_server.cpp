@@ -18,6 +18,7 @@ constexpr qint64 kMaxUnsentReplies = 1 << 20;
 // The longest a closing connection waits for its peer to take the last bytes. At SYSTem:EXIT
 // this is also the longest the program waits for every client's replies to go out.
 constexpr int kLingerMs = 1000;
+constexpr int kMaxRefusing = 64;
 constexpr std::string_view kTooManyClients = "-200,\"Execution error;too many clients (4)\"\n";
 static_assert(ScpiServer::kMaxClients == 4, "the refusal line names the limit");
 
@@ -132,9 +133,16 @@ void ScpiServer::accept(qintptr descriptor) {
     });
 }
 
-// Told why in one line, then closed as any client is: no bare reset.
+// Told why in one line, then closed as any client is: no bare reset. A flood of connections
+// gets a reset beyond a few being told, so that it cannot pile up open descriptors.
 void ScpiServer::refuse(TcpConnection& connection) {
     connect(&connection, &TcpConnection::closed, &connection, &QObject::deleteLater);
+    if (refusing_ >= kMaxRefusing) {
+        connection.abort();
+        return;
+    }
+    ++refusing_;
+    connect(&connection, &TcpConnection::closed, this, [this] { --refusing_; });
     connection.write(kTooManyClients);
     connection.closeWhenFlushed(kLingerMs);
 }

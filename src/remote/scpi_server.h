@@ -79,6 +79,7 @@ class ScpiServer : public QObject {
     std::vector<std::unique_ptr<Client>> clients_;
     std::deque<QPointer<TcpConnection>> ready_;
     std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
+    int refusing_ = 0;  // refused connections still being told why
     bool running_ = false;
     bool exitPending_ = false;
     bool exiting_ = false;

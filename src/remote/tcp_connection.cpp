@@ -168,7 +168,10 @@ void TcpConnection::afterOutputFlushed() {
         return;
     }
     updateNotifiers();
-    deliveryPoll_.start();
+    checkDelivered();  // on loopback usually at once
+    if (!isClosed()) {
+        deliveryPoll_.start();
+    }
 }
 
 bool TcpConnection::deliveredToPeer() const {
