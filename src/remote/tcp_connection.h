@@ -58,6 +58,8 @@ class TcpConnection : public QObject {
     void closed();        // the descriptor is closed; emitted once
 
   private:
+    void sendWithoutDelay();
+    void acknowledgeAtOnce();
     void onReadable();
     void onWritable();
     void afterOutputFlushed();
