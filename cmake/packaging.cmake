@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_PACKAGE_CONTACT "Selvar Dev <dev@selvar.invalid>")
+set(CPACK_PACKAGE_CONTACT "Selvar Control developers <selvar-control@users.noreply.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "evaluation program for Selvar volume-control chips")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Selvar Control drives one or two Selvar stereo digital volume-control chips on

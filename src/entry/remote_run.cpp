@@ -1,6 +1,7 @@
 #include "entry/remote_run.h"
 
 #include <QHostAddress>
+#include <chrono>
 #include <cstdio>
 
 #include "entry/script_feed.h"
@@ -45,6 +46,7 @@ bool RemoteRun::listen(std::string& error) {
         }
     }
     server_ = std::make_unique<remote::ScpiServer>(instrument_);
+    server_->setIdleTimeout(std::chrono::seconds(options_.idleTimeoutS));
     QObject::connect(server_.get(), &remote::ScpiServer::exitRequested, &context_,
                      [this] { end_(); });
     QString reason;

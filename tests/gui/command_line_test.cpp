@@ -107,7 +107,12 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_TRUE(o.remote.noGui);
              EXPECT_EQ(o.remote.scpiPort, 5025);
              EXPECT_EQ(o.remote.listen, (std::vector<std::string>{"::", "10.0.0.2"}));
+             EXPECT_EQ(o.remote.idleTimeoutS, 600);
          }},
+        {{"--scpi-port", "0", "--scpi-idle-timeout", "0"},
+         [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 0); }},
+        {{"--scpi-port", "0", "--scpi-idle-timeout", "1000000"},
+         [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 1000000); }},
         {{"--no-gui", "--script", "-"},
          [](const RunOptions& o) {
              EXPECT_EQ(o.remote.scriptPath, "-");
@@ -171,6 +176,9 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--scpi-port", "1", "--scpi-port", "2"}, "--scpi-port given more than once"},
         {{"--scpi-port", "1", "--scpi-listen", "localhost"}, "'localhost' is not an IP address"},
         {{"--scpi-listen", "0.0.0.0"}, "--scpi-listen needs --scpi-port"},
+        {{"--scpi-idle-timeout", "60"}, "--scpi-idle-timeout needs --scpi-port"},
+        {{"--scpi-port", "0", "--scpi-idle-timeout", "1000001"}, "from 0 to 1000000"},
+        {{"--scpi-port", "0", "--scpi-idle-timeout", "-1"}, "from 0 to 1000000"},
         {{"--script="}, "--script: the file name is empty"},
         {{"--parport", "LPT1=ftdi:i:0x0403:0x6014:99999999999999999999"},
          "INDEX '99999999999999999999' is not a number"},
