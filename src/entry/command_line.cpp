@@ -312,15 +312,16 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
 
 }  // namespace
 
+std::string usageErrorText(const std::string& reason) {
+    return "selvar: " + reason + "\nTry 'selvar --help' for more information.\n";
+}
+
 CommandLine parseCommandLine(const QStringList& given, const std::string& systemRoot) {
     // A program can be started without even its own name (argc 0). Qt refuses such a list
     // without saying why; it means the same as no options.
     const QStringList arguments = given.isEmpty() ? QStringList{QStringLiteral("selvar")} : given;
     Parser p;
     CommandLine result;
-    // The usage line names the program these arguments came from.
-    result.usage = usageText(QFileInfo(arguments.first()).fileName(), kDescription, p.groups);
-
     if (!p.qt.parse(arguments)) {
         result.action = CommandLine::Action::Error;
         result.message = echoed(p.qt.errorText());
@@ -328,7 +329,8 @@ CommandLine parseCommandLine(const QStringList& given, const std::string& system
     }
     if (p.qt.isSet(p.help)) {
         result.action = CommandLine::Action::Help;
-        result.message = result.usage;
+        // The usage line names the program these arguments came from.
+        result.message = usageText(QFileInfo(arguments.first()).fileName(), kDescription, p.groups);
         return result;
     }
     if (p.qt.isSet(p.listAdapters)) {

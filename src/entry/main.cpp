@@ -125,8 +125,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", commandLine.message.c_str());
             return 0;
         case CommandLine::Action::Error:
-            std::fprintf(stderr, "selvar: %s\n\n%s", commandLine.message.c_str(),
-                         commandLine.usage.c_str());
+            std::fputs(selvar::entry::usageErrorText(commandLine.message).c_str(), stderr);
             return selvar::entry::kUsageExitStatus;
         case CommandLine::Action::Run:
             break;
@@ -146,7 +145,7 @@ int main(int argc, char** argv) {
     const std::string missingPin = selvar::platform::adapterPinsMissing(
         options.port.adapter, selvar::platform::realSystemCalls());
     if (!missingPin.empty()) {
-        std::fprintf(stderr, "selvar: %s\n\n%s", missingPin.c_str(), commandLine.usage.c_str());
+        std::fputs(selvar::entry::usageErrorText(missingPin).c_str(), stderr);
         return selvar::entry::kUsageExitStatus;
     }
 

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -221,7 +222,6 @@ TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
     ASSERT_EQ(cl.action, Action::Run) << cl.message;
     EXPECT_EQ(cl.options.port.backend, PortBackend::Sim);
     EXPECT_EQ(cl.options.port.sim.chips, 2);
-    EXPECT_EQ(cl.usage.rfind("Usage: selvar [options]", 0), 0u) << cl.usage;
 }
 
 // The program itself, started the way a user starts it on a machine without a display.
@@ -336,7 +336,10 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind("selvar: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(b.reason), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("Usage: selvar [options]"), std::string::npos) << run.err;
+        // The reason on one line, then where to read more: not the whole usage.
+        const std::string afterReason =
+            run.err.substr(std::min(run.err.find('\n'), run.err.size()));
+        EXPECT_EQ(afterReason, "\nTry 'selvar --help' for more information.\n") << run.err;
     }
 }
 
