@@ -36,8 +36,9 @@ struct Parser {
         "ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]. Repeatable. Defaults: "
         "/dev/parport0..2; 378h, 278h, 3BCh.",
         "LPTn=WHERE"};
-    QCommandLineOption listAdapters{"list-adapters",
-                                    "List the FTDI devices and GPIO chips there are, and exit."};
+    QCommandLineOption listAdapters{
+        "list-adapters",
+        "List the parallel ports, FTDI devices and GPIO chips there are, and exit."};
     QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2. Default: 2.",
                                 "0|1|2", "2"};
     QCommandLineOption simIdleLine{

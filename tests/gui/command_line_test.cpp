@@ -313,9 +313,16 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
     EXPECT_NE(help.out.find("Usage: selvar [options]"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--sim-access-ns"), std::string::npos);
 
+    // Every heading, each over at least one line: what was found, or "none".
     const ProgramRun adapters = runSelvar({"--list-adapters"});
     EXPECT_EQ(adapters.exitCode, 0) << adapters.err;
-    EXPECT_NE(adapters.out.find("GPIO chips"), std::string::npos) << adapters.out;
+    for (const char* heading : {"\nParallel ports (", "\nFTDI devices (", "\nGPIO chips ("}) {
+        const auto at = ("\n" + adapters.out).find(heading);
+        ASSERT_NE(at, std::string::npos) << heading << " in:\n" << adapters.out;
+        const auto next = adapters.out.find('\n', at);
+        EXPECT_EQ(adapters.out.substr(std::min(next, adapters.out.size()), 3), "\n  ")
+            << adapters.out;
+    }
 
     const ProgramRun version = runSelvar({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
