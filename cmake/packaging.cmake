@@ -17,6 +17,11 @@ endforeach()
 install(FILES ${PROJECT_BINARY_DIR}/selvar.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md data/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The examples users start from. Like all documentation in a Debian package they are not
+# executable (users run them with python3 or copy them); bytecode caches are no example.
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+        PATTERN __pycache__ EXCLUDE)
 
 # lintian finds no error or warning in the package. At its info level it notes that the binary
 # lacks bindnow and fortified libc calls (the build takes the project's flags, not Debian's
