@@ -80,11 +80,15 @@ class DriverTest(unittest.TestCase):
                 self.assertEqual(board.readback, codes)
 
     def test_common_lines_and_topology_round_trip(self):
-        for name, value in [("mute", True), ("zcd", True), ("mute", False),
-                            ("topology", "SINGLE"), ("topology", "DUAL")]:
+        # (property, value, the program's own query, its answer)
+        cases = [("mute", True, "MUTE?", "1"), ("zcd", True, "ZCDetect?", "1"),
+                 ("mute", False, "MUTE?", "0"), ("topology", "SINGLE", "TOPology?", "SING"),
+                 ("topology", "DUAL", "TOPology?", "DUAL")]
+        for name, value, query, answer in cases:
             with self.subTest(name=name, value=value):
                 setattr(self.selvar, name, value)
                 self.assertEqual(getattr(self.selvar, name), value)
+                self.assertEqual(self.selvar.ask(query), answer)
 
     def test_refused_commands_raise_and_change_nothing(self):
         # (what is done, the error the program queued)
