@@ -63,6 +63,7 @@ class SelvarControl(Instrument):
         set_process=limit_parameter, get_process=limit_reply, check_set_errors=True)
 
     def __init__(self, resource, name="Selvar Control", **kwargs):
+        """Connects to the program at ``resource``; see the class's description."""
         if isinstance(resource, str):
             kwargs.setdefault("visa_library", "@py")
             kwargs.setdefault("read_termination", "\n")
@@ -84,17 +85,28 @@ class SelvarControl(Instrument):
 
     def abort(self):
         """Stops the job that runs (a ramp), at the end of the move in progress. Only writes,
-        so it may be sent while :meth:`SelvarBoard.ramp` waits with ``wait=False`` or from
-        another thread. Needs a program that has the ABORt command; an older one queues an
-        undefined header (-113), raised by the next checked command, and the ramp runs on."""
+        so it may be sent while a ramp started with ``wait=False`` runs. Needs a program that
+        has the ABORt command; an older one queues an undefined header (-113), raised by the
+        next checked command, and the ramp runs on."""
         self.write("ABORt")
 
     def wait(self, timeout=None):
         """Waits until every command sent so far has run (``*OPC?``), such as a ramp started
         with ``wait=False``. ``timeout`` in seconds, for this call only; None: the
-        resource's."""
+        resource's. Ctrl+C while it waits sends ABORt and waits for the end."""
+        self.write("*OPC?")
+        self._completion(timeout)
+
+    def _completion(self, timeout):
+        """Reads the reply of an ``*OPC?`` already sent."""
         with self._timeout(timeout):
-            self.ask("*OPC?")
+            try:
+                self.read()
+            except KeyboardInterrupt:
+                # The reply is still due: take it, so the next query reads its own.
+                self.abort()
+                self.read()
+                raise
 
     def check_errors(self):
         """Reads the program's error queue empty; raises :class:`SelvarError` with what it

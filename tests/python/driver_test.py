@@ -8,8 +8,10 @@ Usage: driver_test.py SELVAR   (the driver's folder on PYTHONPATH)
 import math
 import os
 import re
+import signal
 import subprocess
 import sys
+import threading
 import unittest
 
 from selvar_control import SelvarControl, SelvarError
@@ -113,6 +115,14 @@ class DriverTest(unittest.TestCase):
         selvar.dut1.ramp("LEFT", "DOWN", 0, -30, 0.5, 10)
         self.assertEqual(selvar.dut1.left_gain, -30.0)
         self.assertEqual(selvar.dut1.readback, (132, 0))
+
+    def test_interrupted_ramp_keeps_replies_in_step(self):
+        selvar = self.program.driver(1000)
+        selvar.dut1.left_gain = 0
+        threading.Timer(0.6, os.kill, (os.getpid(), signal.SIGINT)).start()
+        with self.assertRaises(KeyboardInterrupt):
+            selvar.dut1.ramp("LEFT", "DOWN", 0, -30, 0.5, 10)
+        self.assertTrue(selvar.ask("*IDN?").startswith("Orvane,"))
 
 
 class NoChipTest(unittest.TestCase):
