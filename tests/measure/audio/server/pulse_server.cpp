@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <sys/prctl.h>
+
 #include <csignal>
 
 namespace selvar::audio::test {
@@ -37,6 +39,8 @@ PulseServer::PulseServer() {
     }
     server_.setProcessEnvironment(env);
     server_.setProcessChannelMode(QProcess::MergedChannels);
+    // A test process that dies (a crash, a ctest timeout) takes its server with it.
+    server_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server_.start("pulseaudio",
                   {"-n", "-F", script.fileName(), "--daemonize=no", "--exit-idle-time=-1",
                    "--disable-shm=yes", "--use-pid-file=no", "--log-target=stderr"});
