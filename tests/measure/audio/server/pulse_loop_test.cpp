@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -123,6 +124,17 @@ TEST_F(PulseLoop, LoopThroughGainIsUnityAtEveryLevelAndTheLatencyIsFound) {
         EXPECT_NEAR(level(captured.left, dsp::kLeftToneHz) - played, 0.0, 0.01) << played;
         EXPECT_NEAR(level(captured.right, dsp::kRightToneHz) - played, 0.0, 0.01) << played;
     }
+}
+
+// Devices by the server's names, the defaults marked; the remapped monitor is an input.
+TEST_F(PulseLoop, ListsTheServersSinksAndSourcesByName) {
+    const AudioDeviceList list = listAudioDevices();
+    const auto has = [](const std::vector<AudioDeviceInfo>& devices, const std::string& id) {
+        return std::any_of(devices.begin(), devices.end(),
+                           [&id](const AudioDeviceInfo& d) { return d.id == id && d.isDefault; });
+    };
+    EXPECT_TRUE(has(list.outputs, "selvar_loop"));
+    EXPECT_TRUE(has(list.inputs, "selvar_loop_in"));
 }
 
 TEST_F(PulseLoop, ADeviceTheServerLacksIsMissing) {
