@@ -53,7 +53,7 @@ frmEntry& Program::start() {
     return *entry_;
 }
 
-remote::Instrument& Program::instrument() const {
+control::Instrument& Program::instrument() const {
     if (!instrument_) {
         throw std::logic_error("the program has not started");
     }

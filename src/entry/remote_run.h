@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "control/instrument.h"
 #include "entry/remote_options.h"
-#include "remote/instrument.h"
 
 namespace selvar::remote {
 class ScpiServer;
@@ -20,7 +20,7 @@ namespace selvar::entry {
 // script run that has nothing left to serve).
 class RemoteRun {
   public:
-    RemoteRun(const RemoteOptions& options, remote::Instrument& instrument,
+    RemoteRun(const RemoteOptions& options, control::Instrument& instrument,
               std::function<void()> end);
     ~RemoteRun();
     RemoteRun(const RemoteRun&) = delete;
@@ -37,7 +37,7 @@ class RemoteRun {
     void runScript();
 
     const RemoteOptions& options_;
-    remote::Instrument& instrument_;
+    control::Instrument& instrument_;
     std::function<void()> end_;
     QObject context_;  // for the queued script start
     std::unique_ptr<remote::ScpiServer> server_;

@@ -21,7 +21,7 @@ bool machineLacksFamily(const QTcpServer& server) {
 
 }  // namespace
 
-ScpiServer::ScpiServer(Instrument& instrument, QObject* parent)
+ScpiServer::ScpiServer(control::Instrument& instrument, QObject* parent)
     : QObject(parent), instrument_(instrument) {}
 
 ScpiServer::~ScpiServer() = default;

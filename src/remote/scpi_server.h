@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/session.h"
 
 class QTcpServer;
@@ -26,7 +26,7 @@ class ScpiServer : public QObject {
   public:
     static constexpr int kMaxClients = 4;
 
-    explicit ScpiServer(Instrument& instrument, QObject* parent = nullptr);
+    explicit ScpiServer(control::Instrument& instrument, QObject* parent = nullptr);
     ~ScpiServer() override;
 
     static QList<QHostAddress> loopback();  // 127.0.0.1 and ::1
@@ -56,7 +56,7 @@ class ScpiServer : public QObject {
     void reap();
     Client* clientOf(const QTcpSocket* socket);
 
-    Instrument& instrument_;
+    control::Instrument& instrument_;
     std::vector<QTcpServer*> servers_;
     std::vector<std::unique_ptr<Client>> clients_;
     std::deque<QPointer<QTcpSocket>> ready_;

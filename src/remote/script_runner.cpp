@@ -8,7 +8,7 @@
 
 namespace selvar::remote {
 
-ScriptResult runScript(std::istream& in, std::string_view name, Instrument& instrument,
+ScriptResult runScript(std::istream& in, std::string_view name, control::Instrument& instrument,
                        std::ostream& out, std::ostream& err) {
     Session session(instrument);
     ScriptResult result;

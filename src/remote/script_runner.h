@@ -3,7 +3,7 @@
 #include <iosfwd>
 #include <string_view>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 
 namespace selvar::remote {
 
@@ -15,7 +15,7 @@ struct ScriptResult {
 // Runs the SCPI lines of a script, one session for the whole script: each reply line goes to
 // `out`, each error the script queues to `err` as `NAME:LINE: code,"message"`. Stops after a
 // line with SYSTem:EXIT.
-ScriptResult runScript(std::istream& in, std::string_view name, Instrument& instrument,
+ScriptResult runScript(std::istream& in, std::string_view name, control::Instrument& instrument,
                        std::ostream& out, std::ostream& err);
 
 }  // namespace selvar::remote

@@ -125,12 +125,12 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     UnitResult result{.query = unit.query};
     const Node& root = commandTree();
     const Resolved resolved = resolve(unit, root, *path.node, path.dut, path.viaDut);
-    const Handler handler = resolved.node == nullptr ? nullptr
-                            : unit.query             ? resolved.node->query
-                                                     : resolved.node->set;
-    const int code = resolved.error != error::kNone ? resolved.error
-                     : handler == nullptr           ? error::kUndefinedHeader
-                                                    : countError(*resolved.node, unit);
+    const Handler* handler = resolved.node == nullptr ? nullptr
+                             : unit.query             ? &resolved.node->query
+                                                      : &resolved.node->set;
+    const int code = resolved.error != error::kNone    ? resolved.error
+                     : handler == nullptr || !*handler ? error::kUndefinedHeader
+                                                       : countError(*resolved.node, unit);
     if (code != error::kNone) {
         queue(code, result, line);
         return result;
@@ -140,11 +140,11 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     }
     Outcome outcome;
     try {
-        const Call call{instrument_, status_, resolved.dut, resolved.node->arg,
+        const Call call{instrument_, status_, resolved.dut,
                         unit.params.empty() ? nullptr : &unit.params.front()};
-        const bool dut2Absent =
-            resolved.viaDut && resolved.dut == 2 && instrument_.topology() == Topology::Single;
-        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : handler(call);
+        const bool dut2Absent = resolved.viaDut && resolved.dut == 2 &&
+                                instrument_.topology() == control::Topology::Single;
+        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : (*handler)(call);
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }

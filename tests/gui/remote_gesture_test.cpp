@@ -10,14 +10,14 @@
 #include <QTest>
 #include <functional>
 
+#include "control/instrument.h"
 #include "entry_test_program.h"
 #include "platform/toolkit/toolkit.h"
-#include "remote/instrument.h"
 
 namespace selvar::entry::testing {
 namespace {
 
-using remote::Instrument;
+using control::Instrument;
 using Slider = panel::frmMain::GainSlider;
 
 std::vector<int> sliders(panel::frmMain& p) {
@@ -36,30 +36,30 @@ TEST(RemoteGestures, EachCommandGivesTheTrafficOfTheOperatorsGesture) {
          [](TestProgram& t) {
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldLt0"), Qt::Key_Right);
          },
-         [](Instrument& i) { i.moveSlider(1, remote::Slider::Left, 1); }},
+         [](Instrument& i) { i.moveSlider(1, control::Slider::Left, 1); }},
         {"Right slider to the end",
          [](TestProgram& t) {
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldRt0"), Qt::Key_End);
          },
-         [](Instrument& i) { i.moveSlider(1, remote::Slider::Right, 255); }},
+         [](Instrument& i) { i.moveSlider(1, control::Slider::Right, 255); }},
         {"Gang slider, one page up",
          [](TestProgram& t) {
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldLvl0"), Qt::Key_PageUp);
          },
-         [](Instrument& i) { i.moveSlider(1, remote::Slider::Gang, 4); }},
+         [](Instrument& i) { i.moveSlider(1, control::Slider::Gang, 4); }},
         {"Pan slider to the right end",
          [](TestProgram& t) {
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldSkw0"), Qt::Key_End);
          },
-         [](Instrument& i) { i.moveSlider(1, remote::Slider::Pan, 255); }},
+         [](Instrument& i) { i.moveSlider(1, control::Slider::Pan, 255); }},
         {"Pan slider already at its start: nothing",
          [](TestProgram& t) {
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldSkw0"), Qt::Key_Home);
              QTest::keyClick(&t.control<platform::Slider>(t.dut1(), "sldSkw0"), Qt::Key_Home);
          },
          [](Instrument& i) {
-             i.moveSlider(1, remote::Slider::Pan, -255);
-             i.moveSlider(1, remote::Slider::Pan, -255);
+             i.moveSlider(1, control::Slider::Pan, -255);
+             i.moveSlider(1, control::Slider::Pan, -255);
          }},
         {"0.0 (dB) button",
          [](TestProgram& t) { t.control<QPushButton>(t.dut1(), "btn0dB").click(); },
@@ -69,10 +69,10 @@ TEST(RemoteGestures, EachCommandGivesTheTrafficOfTheOperatorsGesture) {
          [](Instrument& i) { i.interrogate(1); }},
         {"Mute by Pin box",
          [](TestProgram& t) { QTest::keyClick(&t.dut1().chkMute(), Qt::Key_Space); },
-         [](Instrument& i) { i.setPin(remote::PinLine::Mute, true); }},
+         [](Instrument& i) { i.setPin(control::PinLine::Mute, true); }},
         {"LPT2 option",
          [](TestProgram& t) { t.control<QRadioButton>(t.entry(), "opt278h").click(); },
-         [](Instrument& i) { i.selectPort(remote::Port::Lpt2); }},
+         [](Instrument& i) { i.selectPort(control::Port::Lpt2); }},
         {"Reset All",
          [](TestProgram& t) { t.control<QPushButton>(t.entry(), "btnResetAll").click(); },
          [](Instrument& i) { i.resetAll(); }},

@@ -10,6 +10,8 @@
 namespace selvar::remote {
 namespace {
 
+using control::Slider;
+using control::Topology;
 using testing::FakeInstrument;
 
 struct Exchange {

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-namespace selvar::remote {
+namespace selvar::control {
 
-// The controls a remote command can act on, named as the operator sees them.
+// The controls a caller can act on, named as the operator sees them.
 enum class Slider { Left, Right, Gang, Pan };
 enum class RampField { Top, Bottom, Step, Delay };
 enum class RampTarget { None, Left, Right, Gang };
@@ -20,14 +20,14 @@ struct ReadBackCodes {
     int right = -1;
 };
 
-// The program as a remote command sees it: one method per operator gesture, with the values the
-// controls hold. The remote layer has already checked every argument: `dut` is 1 or 2 (2 only in
-// the dual topology), a slider value lies within that slider's range, a text is what was typed.
-// Each method acts exactly as the gesture does, through the same handlers, and returns when the
-// gesture's work (port traffic included) is done.
+// The program as a remote command or a measurement procedure sees it: one method per
+// operator gesture, with the values the controls hold. The caller has already checked every
+// argument: `dut` is 1 or 2 (2 only in the dual topology), a slider value lies within that slider's
+// range, a text is what was typed. Each method acts exactly as the gesture does, through the same
+// handlers, and returns when the gesture's work (port traffic included) is done.
 class Instrument {
   public:
-    virtual ~Instrument() = default;
+    virtual ~Instrument();
 
     virtual void resetAll() = 0;  // "Reset All"
     virtual void selectPort(Port port) = 0;
@@ -61,4 +61,4 @@ class Instrument {
     virtual std::string version() const = 0;  // the program's version, as --version shows it
 };
 
-}  // namespace selvar::remote
+}  // namespace selvar::control
