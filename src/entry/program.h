@@ -10,10 +10,6 @@
 #include "monitor/bus_capture.h"
 #include "platform/selected_port.h"
 
-namespace selvar::platform {
-class SimBoard;
-}
-
 namespace selvar::monitor {
 class frmBus;
 }
@@ -49,9 +45,6 @@ class Program {
     // The program as remote commands drive it, through the windows' gestures; after start().
     control::Instrument& instrument() const;
 
-    platform::PortProvider& provider() { return *provider_; }
-    // The simulated board, when the port backend is the simulation; else null.
-    platform::SimBoard* simBoard();
     platform::SelectedPort& port() { return port_; }
     chiplink::modSelvarHw& hw() { return hw_; }
     modGlblData& glbl() { return glbl_; }

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/port_register.h"
+#include "platform/vcd_writer.h"
 #include "platform/wiring.h"
 
 namespace selvar::platform {
@@ -22,6 +23,10 @@ PortIo& absentPort() {
 }
 
 }  // namespace
+
+VcdTiming PortProvider::timing() const {
+    return VcdTiming::hardware();
+}
 
 SelectedPort::SelectedPort(PortProvider& provider, FailureReporter reportFailure,
                            AccessObserver* observer)
@@ -94,7 +99,7 @@ void SelectedPort::wait(std::uint16_t address, long reads, const std::atomic<boo
     if (reads <= 0) {
         return;
     }
-    if (!io_->runsBatches()) {
+    if (!io_->waitsByClock()) {
         waitByReading(address, reads, stop);
         return;
     }

@@ -20,6 +20,19 @@ class PortAccessRefused : public std::runtime_error {
 };
 
 // Opens the backend for one LPT when the operator selects it.
+// The chips' registers as a board shows them without going through its port: only a simulated
+// board can, and the bus monitor shows them beside the traffic.
+struct VcdTiming;
+
+class BoardRegisters {
+  public:
+    virtual ~BoardRegisters() = default;
+    virtual int chips() const = 0;
+    // The gain register a chip latched on the last rising chip select (right code high byte);
+    // chip 0 is DUT1 (PC side), chip 1 is DUT2.
+    virtual std::uint16_t gainRegister(int chip) const = 0;
+};
+
 class PortProvider {
   public:
     struct Opened {
@@ -29,6 +42,12 @@ class PortProvider {
     virtual ~PortProvider() = default;
     // lpt is 1..3; base is the port base the program will address (0x378, 0x278, 0x3BC).
     virtual Opened open(int lpt, std::uint16_t base) = 0;
+
+    // The clock its ports' accesses run on, for the waveforms and the monitor's times: a real
+    // port's steady clock unless the provider simulates its own.
+    virtual VcdTiming timing() const;
+    // The board's registers where they can be seen without the port; null on real hardware.
+    virtual const BoardRegisters* boardRegisters() const { return nullptr; }
 };
 
 // The port the program talks to: the backend of the selected LPT behind the address guard,
