@@ -43,7 +43,10 @@ class Instrument {
     virtual void setMaxAtten(int dut) = 0;  // "-Inf (dB)"
     virtual void set0dB(int dut) = 0;       // "0.0 (dB)"
     virtual ReadBackCodes interrogate(int dut) = 0;
-    virtual int chainLength() const = 0;  // as the last read-back counted it; 0 before any
+    // The chain's length in bits as the last read-back counted it (kBitsPerChip per chip that
+    // answers); 0 before any.
+    virtual int chainLength() const = 0;
+    static constexpr int kBitsPerChip = 16;
 
     virtual void setPin(PinLine line, bool checked) = 0;  // the DUT1 panel's check box
     virtual bool pin(PinLine line) const = 0;

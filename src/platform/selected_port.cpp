@@ -43,13 +43,16 @@ void SelectedPort::select(int lpt, std::uint16_t base) {
     backend_.reset();  // release the previous port before claiming another
     base_ = base;
     guardBase_ = base;
+    lpt_ = lpt;
     observers_.portSelected(base);
     PortProvider::Opened opened = provider_.open(lpt, base);
     backend_ = std::move(opened.io);
+    description_ = backend_ ? std::move(opened.description) : std::string();
+    failure_ = backend_ ? std::string() : std::move(opened.error);
     if (backend_) {
         io_ = backend_.get();
     } else if (reportFailure_) {
-        reportFailure_(opened.error);
+        reportFailure_(failure_);
     }
 }
 
@@ -152,8 +155,10 @@ void SelectedPort::waitByReading(std::uint16_t address, long reads, const std::a
 PortIo& SelectedPort::drop(const PortLost& lost) {
     io_ = &absentPort();
     backend_.reset();
+    description_.clear();
+    failure_ = lost.what();
     if (reportFailure_) {
-        reportFailure_(lost.what());
+        reportFailure_(failure_);
     }
     return *io_;
 }

@@ -38,6 +38,8 @@ class PortProvider {
     struct Opened {
         std::unique_ptr<PortIo> io;  // null when the port could not be opened
         std::string error;           // device or address, strerror and the usual fix
+        // What was opened, as the operator knows it: "LPT1 = /dev/parport0 (ppdev)".
+        std::string description = {};
     };
     virtual ~PortProvider() = default;
     // lpt is 1..3; base is the port base the program will address (0x378, 0x278, 0x3BC).
@@ -69,6 +71,11 @@ class SelectedPort final : public PortIo {
     // Closes the previous backend and opens the one for lpt at base.
     void select(int lpt, std::uint16_t base);
     bool present() const { return backend_ != nullptr; }
+    // The LPT last selected (0 before any); what its backend is while present, else why it
+    // could not be opened or was lost.
+    int lpt() const { return lpt_; }
+    const std::string& description() const { return description_; }
+    const std::string& failure() const { return failure_; }
     // The selected port's data register; 0 before any selection.
     std::uint16_t base() const { return base_; }
     AccessObservers& observers() { return observers_; }
@@ -140,6 +147,9 @@ class SelectedPort final : public PortIo {
     PortIo* io_;  // backend_, else the empty port
     std::uint32_t guardBase_ = kNothingSelected;
     std::uint16_t base_ = 0;
+    int lpt_ = 0;
+    std::string description_;
+    std::string failure_;
 };
 
 }  // namespace selvar::platform

@@ -76,8 +76,19 @@ Outcome whenValid(Checked value, Gesture gesture) {
     return fail(value.error);
 }
 
+// A gain sent to DUT2 while the last read-back found a chain of one chip reaches no chip: the
+// command runs as the operator's gesture would, and the queue says why nothing may follow.
+Outcome checkDut2Present(const Call& call, Outcome outcome) {
+    if (outcome.error == error::kNone && call.dut == 2 &&
+        call.instrument.chainLength() == control::Instrument::kBitsPerChip) {
+        return {.error = error::kHardwareMissing, .detail = "chain holds 1 chip"};
+    }
+    return outcome;
+}
+
 Outcome moveTo(const Call& call, Slider slider, Checked value) {
-    return whenValid(value, [&](int to) { call.instrument.moveSlider(call.dut, slider, to); });
+    return checkDut2Present(
+        call, whenValid(value, [&](int to) { call.instrument.moveSlider(call.dut, slider, to); }));
 }
 
 Handler setGain(Slider slider) {
@@ -106,12 +117,12 @@ Handler queryCode(Slider slider) {
 
 Outcome maxAtten(const Call& call) {
     call.instrument.setMaxAtten(call.dut);
-    return {};
+    return checkDut2Present(call, {});
 }
 
 Outcome unity(const Call& call) {
     call.instrument.set0dB(call.dut);
-    return {};
+    return checkDut2Present(call, {});
 }
 
 Outcome readBack(const Call& call) {

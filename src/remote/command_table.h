@@ -23,8 +23,9 @@ struct Call {
 
 struct Outcome {
     int error = error::kNone;
-    std::optional<std::string> reply;
-    bool exit = false;  // SYSTem:EXIT: the front end decides how the program ends
+    std::optional<std::string> reply = std::nullopt;
+    bool exit = false;        // SYSTem:EXIT: the front end decides how the program ends
+    std::string detail = {};  // follows the error's message in the queue
 };
 
 // A handler carries what it acts on (which slider, field or line) in itself, as the enumerator

@@ -115,8 +115,8 @@ bool isCommandError(int code) {
 
 }  // namespace
 
-void Session::queue(int code, UnitResult& unit, LineResult& line) {
-    status_.push(code);
+void Session::queue(int code, UnitResult& unit, LineResult& line, std::string detail) {
+    status_.push(code, std::move(detail));
     unit.errors.push_back(code);
     line.errors.push_back(code);
 }
@@ -149,7 +149,7 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }
     if (outcome.error != error::kNone) {
-        queue(outcome.error, result, line);
+        queue(outcome.error, result, line, std::move(outcome.detail));
     } else if (outcome.reply) {
         line.reply += (line.reply.empty() ? "" : ";") + *outcome.reply;
         result.replied = true;

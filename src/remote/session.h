@@ -64,7 +64,7 @@ class Session {
     void append(std::string_view piece, const LineHandler& onLine);
     void endLine(const LineHandler& onLine);
     UnitResult execute(const Unit& unit, Path& path, LineResult& line);
-    void queue(int code, UnitResult& unit, LineResult& line);
+    void queue(int code, UnitResult& unit, LineResult& line, std::string detail = {});
 
     control::Instrument& instrument_;
     StatusModel status_;
