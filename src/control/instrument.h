@@ -23,8 +23,9 @@ struct ReadBackCodes {
 // The program as a remote command or a measurement procedure sees it: one method per
 // operator gesture, with the values the controls hold. The caller has already checked every
 // argument: `dut` is 1 or 2 (2 only in the dual topology), a slider value lies within that slider's
-// range, a text is what was typed. Each method acts exactly as the gesture does, through the same
-// handlers, and returns when the gesture's work (port traffic included) is done.
+// range, a text is what was typed. Each method acts as the gesture does, through the same
+// handlers (a slider set leaves out the drag's repeated frame, see moveSlider), and returns when
+// the gesture's work (port traffic included) is done.
 class Instrument {
   public:
     virtual ~Instrument();
@@ -35,8 +36,10 @@ class Instrument {
     virtual void selectTopology(Topology topology) = 0;
     virtual Topology topology() const = 0;
 
-    // One operator movement of the slider to `value`: Left/Right 0..255, Gang 0..510,
-    // Pan -255..255. A value equal to the current one does nothing.
+    // Sets the slider to `value` (Left/Right 0..255, Gang 0..510, Pan -255..255): the value's
+    // Change, then the projection the operator's drag runs, without the drag's repeated Change,
+    // so a Left or Right set sends one frame and all four sliders end as after the drag. A value
+    // equal to the current one does nothing.
     virtual void moveSlider(int dut, Slider slider, int value) = 0;
     virtual int sliderValue(int dut, Slider slider) const = 0;
 

@@ -144,7 +144,7 @@ control::Topology PanelInstrument::topology() const {
 }
 
 void PanelInstrument::moveSlider(int dut, control::Slider slider, int value) {
-    panel(dut).operatorMove(gainSlider(slider), value);
+    panel(dut).setByCommand(gainSlider(slider), value);
 }
 
 int PanelInstrument::sliderValue(int dut, control::Slider slider) const {
