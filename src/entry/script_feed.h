@@ -28,7 +28,8 @@ class ScriptFeed : public QObject {
 
     // Opens the script ("-": standard input); null with the reason when it cannot be read.
     // `ended` is called once, when the script has ended, and not from within this call.
-    static std::unique_ptr<ScriptFeed> open(const std::string& path, control::Instrument& instrument,
+    static std::unique_ptr<ScriptFeed> open(const std::string& path,
+                                            control::Instrument& instrument,
                                             std::function<void(const Outcome&)> ended,
                                             std::string& error);
     ~ScriptFeed() override;

@@ -24,7 +24,8 @@ class ScriptRunner {
   public:
     using ReplySink = std::function<void(std::string_view line)>;
 
-    ScriptRunner(std::string name, control::Instrument& instrument, ReplySink reply, std::ostream& err);
+    ScriptRunner(std::string name, control::Instrument& instrument, ReplySink reply,
+                 std::ostream& err);
     ScriptRunner(const ScriptRunner&) = delete;
     ScriptRunner& operator=(const ScriptRunner&) = delete;
 
