@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,25 +14,27 @@
 
 #include "chiplink/mod_selvar_hw.h"
 #include "entry/mod_glbl_data.h"
+#include "entry/panels_link.h"
 #include "entry/placement.h"
 #include "entry/screen_fit.h"
+#include "entry/status_line.h"
 #include "panel/ui/frm_main.h"
-#include "panel/ui/panel_link.h"
 #include "platform/toolkit/toolkit.h"
 
 namespace selvar::entry {
 
 namespace {
 
-// Client area in twips.
+// Client area in twips: the specified 4155 by 2415, grown at the bottom by the row of further
+// buttons and the status line, so that no control above them moves.
 constexpr int kClientWidth = 4155;
-constexpr int kClientHeight = 2415;
+constexpr int kClientHeight = 3795;
 // The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
 constexpr int kFontPoints = 8;
 
 }  // namespace
 
-frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
+frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
                    QWidget& busMonitor)
     : glbl_(glbl),
       hw_(hw),
@@ -41,10 +44,13 @@ frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLin
     setObjectName("frmEntry");
     buildControls();
     connectHandlers();
+    link_.onReadBack([this] { showStatus(); });
     Form_Initialize();
 }
 
-frmEntry::~frmEntry() = default;
+frmEntry::~frmEntry() {
+    link_.onReadBack({});
+}
 
 int frmEntry::pixels(int twips) const {
     return platform::twipsToPixels(twips, dpi_);
@@ -94,6 +100,13 @@ void frmEntry::buildControls() {
     // so the other controls keep their places and the window its size.
     btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
                                       {2730, 90, 1395, 375});
+    static_assert(kButtonRow[0].top >= 1980 + 375 && kStatusLine.top >= kButtonRow[0].top + 375 &&
+                      kStatusLine.top + kStatusLine.height < kClientHeight,
+                  "the row and the status line lie below the specified controls, in the window");
+    lblStatus_ = addControl<QLabel>(this, "", "lblStatus", "", kStatusLine);
+    lblStatus_->setWordWrap(true);
+    lblStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The frames take no focus; the rest follow their tab indices.
     const std::array<QWidget*, 9> tabOrder = {opt1DUT_, opt2DUT_, opt378h_,     opt278h_, opt3BCh_,
@@ -212,10 +225,31 @@ void frmEntry::opt3BCh_Click() {
 void frmEntry::opt1DUT_Click() {
     btnDUT2_->setEnabled(false);
     glbl_.frmDUT2().hide();
+    showStatus();
 }
 
 void frmEntry::opt2DUT_Click() {
     btnDUT2_->setEnabled(true);
+    showStatus();
+}
+
+void frmEntry::setJobText(const QString& text) {
+    jobText_ = text;
+    showStatus();
+}
+
+void frmEntry::showStatus() {
+    const platform::SelectedPort& port = link_.port();
+    const StatusText status = statusText({.lpt = port.lpt(),
+                                          .opened = port.present(),
+                                          .port = port.description(),
+                                          .failure = port.failure(),
+                                          .chainLength = link_.lastReadBack().chainLength,
+                                          .dual = opt2DUT_->isChecked(),
+                                          .job = jobText_.toStdString()});
+    lblStatus_->setText(QString::fromStdString(status.text));
+    // In red, a warning is seen at a glance.
+    lblStatus_->setStyleSheet(status.warning ? QStringLiteral("color: #b00000;") : QString());
 }
 
 // A panel is a top-level window of its own, modeless, so the entry window stays usable.

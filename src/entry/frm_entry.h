@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
 #include "chiplink/port_choice.h"
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
 namespace selvar::panel {
 class frmMain;
-class PanelLink;
 }  // namespace selvar::panel
 
 namespace selvar::chiplink {
@@ -20,16 +21,17 @@ class modSelvarHw;
 namespace selvar::entry {
 
 class modGlblData;
+class PanelsLink;
 
 // The entry window: port choice, single or daisy-chained boards, a button per gain panel and
-// the global reset. Constructing it runs the whole start-up, port traffic included, before it
-// is first shown; closing it ends the program.
+// the global reset; below them a row for further buttons and the status line, which says what
+// the selected port is and how many chips answered the last read-back. Constructing it runs the
+// whole start-up, port traffic included, before it is first shown; closing it ends the program.
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
     // busMonitor: the bus monitor window, shown by the fourth button.
-    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
-             QWidget& busMonitor);
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link, QWidget& busMonitor);
     ~frmEntry() override;
 
     // The operator's gestures, for remote control, through the same handlers.
@@ -39,6 +41,9 @@ class frmEntry : public QWidget {
     bool dualTopology() const;
     void pressPanelButton(int dut);  // "DUT1 Panel" / "DUT2 Panel"
     void pressResetAll();
+
+    // What a running job does, shown on the status line's last line; empty when none runs.
+    void setJobText(const QString& text);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,10 +65,19 @@ class frmEntry : public QWidget {
     void btnBus_Click();
     void resetPanels();
     void resetPanelUnderMute(panel::frmMain& panel);
+    void showStatus();
 
     struct TwipsRect {
         int left, top, width, height;
     };
+    // The row below the specified controls, for the buttons of further functions, left to
+    // right, each as tall as "Bus Monitor" and an equal share of the width the controls above
+    // span (three of its width do not fit the window).
+    static constexpr std::array<TwipsRect, 3> kButtonRow = {
+        {{30, 2430, 1335, 375}, {1410, 2430, 1335, 375}, {2790, 2430, 1335, 375}}};
+    // The status line, below the row: room for four lines (port and chain, a warning, the job,
+    // one of them wrapped). A Stop button for the job belongs at its right end.
+    static constexpr TwipsRect kStatusLine = {30, 2880, 4095, 855};
     template <class Control>
     Control* addControl(QWidget* parent, const char* caption, const char* name, const char* tooltip,
                         TwipsRect r);
@@ -72,7 +86,7 @@ class frmEntry : public QWidget {
 
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
-    panel::PanelLink& link_;
+    PanelsLink& link_;
     QWidget& busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
@@ -86,6 +100,8 @@ class frmEntry : public QWidget {
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
     QPushButton* btnBus_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
+    QString jobText_;
 };
 
 }  // namespace selvar::entry

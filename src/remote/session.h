@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/scpi_errors.h"
 
 namespace selvar::remote {
@@ -38,7 +38,7 @@ class Session {
   public:
     static constexpr std::size_t kMaxLine = 4096;  // bytes, without the terminator
 
-    explicit Session(Instrument& instrument) : instrument_(instrument) {}
+    explicit Session(control::Instrument& instrument) : instrument_(instrument) {}
 
     // Runs every line the bytes complete (ended by "\n" or "\r\n") and hands its result to
     // `onLine` before the next one runs. A partial line waits for more bytes. Once a line looked
@@ -64,9 +64,9 @@ class Session {
     void append(std::string_view piece, const LineHandler& onLine);
     void endLine(const LineHandler& onLine);
     UnitResult execute(const Unit& unit, Path& path, LineResult& line);
-    void queue(int code, UnitResult& unit, LineResult& line);
+    void queue(int code, UnitResult& unit, LineResult& line, std::string detail = {});
 
-    Instrument& instrument_;
+    control::Instrument& instrument_;
     StatusModel status_;
     std::string pending_;
     bool discarding_ = false;

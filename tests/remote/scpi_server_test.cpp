@@ -239,7 +239,7 @@ TEST_F(ScpiServerTest, AnAddressThatCannotBeServedLeavesNoneServed) {
 // must still wait until the gesture has ended.
 class NestedLoopInstrument : public testing::FakeInstrument {
   public:
-    void ramp(int dut, RampDirection direction) override {
+    void ramp(int dut, control::RampDirection direction) override {
         FakeInstrument::ramp(dut, direction);
         QTest::qWait(200);
         calls.push_back("ramp ended");
