@@ -32,11 +32,11 @@ constexpr int kFontPoints = 8;
 }  // namespace
 
 frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
-                   QWidget& busMonitor)
+                   std::function<QWidget&()> busMonitor)
     : glbl_(glbl),
       hw_(hw),
       link_(link),
-      busMonitor_(busMonitor),
+      busMonitor_(std::move(busMonitor)),
       dpi_(screen()->logicalDotsPerInch()) {
     setObjectName("frmEntry");
     buildControls();
@@ -232,8 +232,9 @@ void frmEntry::btnDUT2_Click() {
 }
 
 void frmEntry::btnBus_Click() {
-    busMonitor_.show();
-    busMonitor_.raise();
+    QWidget& monitor = busMonitor_();
+    monitor.show();
+    monitor.raise();
 }
 
 void frmEntry::btnResetAll_Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "chiplink/port_choice.h"
 
@@ -27,9 +28,10 @@ class modGlblData;
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
-    // busMonitor: the bus monitor window, shown by the fourth button.
+    // busMonitor: gives the bus monitor window, shown by the fourth button (built when first
+    // asked for).
     frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
-             QWidget& busMonitor);
+             std::function<QWidget&()> busMonitor);
     ~frmEntry() override;
 
     // The operator's gestures, for remote control, through the same handlers.
@@ -73,7 +75,7 @@ class frmEntry : public QWidget {
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
     panel::PanelLink& link_;
-    QWidget& busMonitor_;
+    std::function<QWidget&()> busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;
