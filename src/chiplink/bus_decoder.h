@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "chiplink/write_runs.h"
 #include "platform/bus_batch.h"
 #include "platform/wiring.h"
 
@@ -43,7 +44,11 @@ struct BusEvent {
 //   access(dataLevel, readBackHigh)  after every access, with the lines' levels it left;
 //   frameStarted()                   after the access that dropped chip select;
 //   frameEnded(event)                after the access that raised it;
-//   pin(event)                       when a line operation turned out complete.
+//   pin(event)                       when a line operation turned out complete;
+// and, when its takesRuns() says so, runs of writes that keep chip select at once:
+//   writeRun(n, readBackHigh)        after n such writes;
+//   runLines(high, low)              at the end: the data-register bits the runs' writes set
+//                                    and those they cleared.
 class BusDecoder {
   public:
     void portSelected(std::uint16_t base);
@@ -61,9 +66,9 @@ class BusDecoder {
     }
     // The accesses a parallel port made for a batch run at base, as if fed one by one. Inline
     // and on a copy of the state, so that a frame decodes in registers.
-    template <class Sink>
-    [[gnu::always_inline]] inline void frame(std::uint16_t base, const platform::BusBatch& batch,
-                                             Sink& sink);
+    // Batch: a BusBatch, or a PackedBatch whose memory goes on for kRunSteps steps past it.
+    template <class Sink, class Batch = platform::BusBatch>
+    [[gnu::always_inline]] inline void frame(std::uint16_t base, const Batch& batch, Sink& sink);
 
     // Whether another read of address giving what the last read gave would change nothing
     // (a wait): true but for a sample of the read-back line inside a frame.
@@ -104,6 +109,16 @@ class BusDecoder {
         template <class Sink>
         [[gnu::always_inline]] inline void write(std::uint16_t address, std::uint8_t value,
                                                  Sink& sink);
+#if SELVAR_WRITE_RUNS
+        // Data-register writes that keep chip select as it is, the bulk of a frame, taken
+        // many at once: the same as as many write() calls. Reads the next kRunSteps steps
+        // (all within the batch's array) but takes at most `most`; gives how many it took,
+        // 0 when the next step is no such write.
+        template <class Sink>
+        [[gnu::always_inline]] inline std::size_t writeRun(const platform::BusBatch::Step* steps,
+                                                           std::size_t most, RunLines& lines,
+                                                           Sink& sink);
+#endif
         [[gnu::always_inline]] inline BusEvent frameEvent() const;
     };
     // A batch's accesses, replayed into the state.
@@ -201,15 +216,62 @@ void BusDecoder::State::write(std::uint16_t address, std::uint8_t value, Sink& s
     }
 }
 
+#if SELVAR_WRITE_RUNS
 template <class Sink>
-void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink& sink) {
+std::size_t BusDecoder::State::writeRun(const platform::BusBatch::Step* steps, std::size_t most,
+                                        RunLines& lines, Sink& sink) {
+    // A write that changes chip select, or that may complete a line operation (one after a
+    // data read, changing at most ZCD and MUTE), is taken one by one.
+    // So is a lone write: reading a run costs more than one step.
+    using platform::BusBatch;
+    const std::uint8_t changed = steps[0].value ^ level;
+    if (most < 2 || steps[0].op != BusBatch::Op::WriteData || (changed & kChipSelect) != 0 ||
+        (lastWasDataRead && (changed & ~kPinLines) == 0) ||
+        steps[1].op != BusBatch::Op::WriteData ||
+        ((steps[1].value ^ steps[0].value) & kChipSelect) != 0) {
+        return 0;
+    }
+    const WriteRun run = readWriteRun(steps, most, level, lines);
+    if (run.length == 0) {
+        return 0;
+    }
+    shifted = (shifted << run.clocked) | run.clockedIn;
+    clockPulses += run.clocked;
+    level = run.lastValue;
+    pendingPin = false;  // a write ends a line operation's chance, as in write()
+    lastWasDataRead = false;
+    sink.writeRun(run.length, readBackHigh);
+    return run.length;
+}
+#endif
+
+template <class Sink, class Batch>
+void BusDecoder::frame(std::uint16_t base, const Batch& batch, Sink& sink) {
     State s = state_;
     platform::ReplayCursor cursor;
     const std::size_t size = batch.size();
+#if SELVAR_WRITE_RUNS
+    const bool runs = base == s.base && sink.takesRuns();
+    RunLines lines;
+#endif
     for (std::size_t i = 0; i < size; ++i) {
+#if SELVAR_WRITE_RUNS
+        if (runs && i + kRunSteps <= platform::BusBatch::kCapacity) {
+            const std::size_t n = s.writeRun(batch.begin() + i, size - i, lines, sink);
+            if (n > 0) {
+                i += n - 1;
+                continue;
+            }
+        }
+#endif
         platform::replayStep(batch, i, base, cursor, StateFeed<Sink>{s, sink});
     }
     state_ = s;
+#if SELVAR_WRITE_RUNS
+    if (runs) {
+        sink.runLines(lines.high(), lines.low());
+    }
+#endif
 }
 
 }  // namespace selvar::chiplink

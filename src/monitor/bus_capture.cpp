@@ -54,7 +54,7 @@ struct BusCapture::Entry {
     std::uint16_t address;  // the base, for a selection or a frame
     std::uint64_t tick;     // the first access's time
     std::uint64_t step;     // the time between a wait's or a frame's accesses
-    std::uint64_t count;    // a wait's reads
+    std::uint64_t count;    // a wait's or a frame's accesses
 };
 
 BusCapture::BusCapture(platform::VcdTiming timing, std::size_t capacity)
@@ -108,6 +108,15 @@ class BusCapture::FrameSink {
         } else {
             c_.history_.record(t_, levels);
         }
+    }
+    bool takesRuns() const { return oneSlice_; }
+    void writeRun(std::size_t n, bool readBackHigh) {
+        t_ += n * step_;
+        (readBackHigh ? seen_.high : seen_.low) |= LineHistory::kReadBackBit;
+    }
+    void runLines(std::uint8_t high, std::uint8_t low) {
+        seen_.high |= static_cast<std::uint8_t>(high & kOutputLines);
+        seen_.low |= static_cast<std::uint8_t>(low & kOutputLines);
     }
     void frameStarted() { c_.frameStart_ = t_; }
     void frameEnded(const chiplink::BusEvent& event) { c_.frameEnded(event); }
@@ -170,25 +179,32 @@ void BusCapture::onFrame(std::uint16_t base, const platform::BusBatch& batch) {
     }
     const std::uint64_t step = clock_.spread(frameBegun_, n);
     accesses_ += n;
-    batch.pack(keep({Entry::Kind::Frame, 0, base, frameBegun_, step, 0}, batch.packedSize()));
+    batch.pack(keep({Entry::Kind::Frame, 0, base, frameBegun_, step, n}, batch.packedSize()));
     notifyListeners();
 }
 
 void BusCapture::decodePending() {
     if (!ring_) {
-        // Allocated, not written: its pages are taken as frames fill them.
+        // Allocated, not written: their pages are taken as they fill.
         ring_ = std::make_unique_for_overwrite<FrameRecord[]>(capacity_);
-        pending_ = std::make_unique_for_overwrite<std::byte[]>(kPendingBytes);
+        pending_ = std::make_unique_for_overwrite<std::byte[]>(kPendingBytes + kPendingSlack);
     }
+    // The decoder may read a little past the last batch kept: those bytes are known, not left
+    // as they were.
+    std::memset(pending_.get() + pendingUsed_, 0, kPendingSlack);
     for (std::size_t at = 0; at < pendingUsed_;) {
         Entry entry;
         std::memcpy(&entry, pending_.get() + at, sizeof entry);
         at += sizeof entry;
         if (entry.kind == Entry::Kind::Frame) {
-            unpacked_.unpack(pending_.get() + at);
-            at += unpacked_.packedSize();
+            const platform::PackedBatch batch(pending_.get() + at);
+            at += batch.packedSize();
+            FrameSink sink(*this, entry.tick, entry.step,
+                           entry.tick + (entry.count - 1) * entry.step);
+            decoder_.frame(entry.address, batch, sink);
+        } else {
+            decode(entry);
         }
-        decode(entry);
     }
     pendingUsed_ = 0;
 }
@@ -211,12 +227,8 @@ void BusCapture::decode(const Entry& entry) {
         case Entry::Kind::RepeatedRead:
             decodeRepeatedRead(entry);
             break;
-        case Entry::Kind::Frame: {
-            const std::uint64_t last = entry.tick + (unpacked_.accesses() - 1) * entry.step;
-            FrameSink sink(*this, entry.tick, entry.step, last);
-            decoder_.frame(entry.address, unpacked_, sink);
-            break;
-        }
+        case Entry::Kind::Frame:
+            break;  // decoded where it lies
     }
 }
 

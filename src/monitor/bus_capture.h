@@ -59,7 +59,7 @@ class CaptureListener {
 class BusCapture : public platform::AccessObserver {
   public:
     static constexpr std::size_t kCapacity = 100'000;
-    static constexpr std::size_t kPendingBytes = 256 * 1024;  // a thousand gain frames
+    static constexpr std::size_t kPendingBytes = 128 * 1024;  // five hundred gain frames
     static constexpr std::chrono::milliseconds kNotifyInterval{33};
     // The driven lines' bits in the data register; the read-back's is LineHistory's own.
     static constexpr std::uint8_t kOutputLines = [] {
@@ -112,6 +112,9 @@ class BusCapture : public platform::AccessObserver {
     void removeListener(CaptureListener& listener);
 
   private:
+    // What the decoder may read past the last batch kept: runs of writes are read in blocks.
+    static constexpr std::size_t kPendingSlack = 64 * sizeof(platform::BusBatch::Step);
+
     class AccessSink;
     class FrameSink;
     struct Entry;
@@ -133,7 +136,6 @@ class BusCapture : public platform::AccessObserver {
     std::unique_ptr<FrameRecord[]> ring_;
     std::unique_ptr<std::byte[]> pending_;
     std::size_t pendingUsed_ = 0;
-    platform::BusBatch unpacked_;  // the batch being decoded
     std::uint64_t first_ = 0;
     std::uint64_t end_ = 0;
     std::size_t endSlot_ = 0;  // where frame end_ goes in the ring

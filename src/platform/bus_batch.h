@@ -107,18 +107,6 @@ class BusBatch {
         std::memcpy(out, &head, sizeof head);
         std::memcpy(out + sizeof head, steps_.data(), size_ * sizeof(Step));
     }
-    void unpack(const std::byte* in) {
-        Packed head;
-        std::memcpy(&head, in, sizeof head);
-        size_ = head.size;
-        samples_ = head.samples;
-        dataReads_ = head.dataReads;
-        probeCount_ = head.probeCount;
-        probeLimit_ = head.probeLimit;
-        sampled_ = head.sampled;
-        dataRead_ = head.dataRead;
-        std::memcpy(steps_.data(), in + sizeof head, size_ * sizeof(Step));
-    }
 
     void clear() {
         size_ = 0;
@@ -129,7 +117,7 @@ class BusBatch {
         probeLimit_ = -1;
     }
 
-  private:
+    // The head of a packed batch; its steps follow it.
     struct Packed {
         std::uint16_t size, samples, dataReads;
         int probeCount, probeLimit;
@@ -137,6 +125,7 @@ class BusBatch {
         std::array<std::uint8_t, kMaxDataReads> dataRead;
     };
 
+  private:
     void push(Step step) {
         if (size_ == kCapacity) {
             throw std::length_error("bus batch: too many steps");
@@ -152,6 +141,32 @@ class BusBatch {
     std::array<std::uint8_t, kMaxDataReads> dataRead_{};
     int probeCount_ = 0;
     int probeLimit_ = -1;
+};
+
+// A packed batch read where it lies, with the reading functions of a batch: a replay or a
+// decoding of it needs no copy back. A decoder that reads steps in blocks may read a few dozen
+// past the last; the memory it lies in must go on that far.
+class PackedBatch {
+  public:
+    using Step = BusBatch::Step;
+
+    explicit PackedBatch(const std::byte* packed)
+        : steps_(reinterpret_cast<const Step*>(packed + sizeof(BusBatch::Packed))) {
+        std::memcpy(&head_, packed, sizeof head_);
+    }
+
+    std::size_t size() const { return head_.size; }
+    const Step& operator[](std::size_t i) const { return steps_[i]; }
+    const Step* begin() const { return steps_; }
+    int probeLimit() const { return head_.probeLimit; }
+    int probeCount() const { return head_.probeCount; }
+    bool sampled(std::size_t index) const { return head_.sampled[index]; }
+    std::uint8_t dataRead(std::size_t index) const { return head_.dataRead[index]; }
+    std::size_t packedSize() const { return sizeof(BusBatch::Packed) + size() * sizeof(Step); }
+
+  private:
+    BusBatch::Packed head_;
+    const Step* steps_;
 };
 
 // Runs a batch access by access on a parallel port whose data register is at base: every
@@ -204,8 +219,8 @@ struct ReplayCursor {
 // The accesses a parallel port made for step `index` of a batch that has run, with the results
 // it recorded, as `accesses.read(address, value)` and `accesses.write(address, value)`: what
 // observers and the bus decoder are told of a batch run whole.
-template <class Accesses>
-void replayStep(const BusBatch& batch, std::size_t index, std::uint16_t base, ReplayCursor& cursor,
+template <class Batch, class Accesses>
+void replayStep(const Batch& batch, std::size_t index, std::uint16_t base, ReplayCursor& cursor,
                 Accesses&& accesses) {
     constexpr ParallelWiring w = kParallelWiring;
     const auto status = static_cast<std::uint16_t>(base + 1);

@@ -113,7 +113,10 @@ TEST(BusCapture, FramesTakenWholeKeepWhatTheirAccessesOneByOneKeep) {
 // Every event the decoder tells, in order, with what it carried.
 struct EventLog {
     std::vector<std::string> events;
+    bool takesRuns() const { return true; }
     void access(std::uint8_t, bool) {}
+    void writeRun(std::size_t, bool) {}
+    void runLines(std::uint8_t, std::uint8_t) {}
     void frameStarted() { events.push_back("start"); }
     void frameEnded(const chiplink::BusEvent& e) { add("end", e); }
     void pin(const chiplink::BusEvent& e) { add("pin", e); }
