@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "entry/frm_entry.h"
+#include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "panel/ui/frm_main.h"
@@ -39,8 +40,9 @@ int codeOf(const QString& label) {
 
 }  // namespace
 
-PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link)
-    : entry_(entry), glbl_(glbl), link_(link) {}
+PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+                                 JobDriver& jobs)
+    : entry_(entry), glbl_(glbl), link_(link), jobs_(jobs) {}
 
 Panel& PanelInstrument::panel(int dut) const {
     return dut == 2 ? glbl_.frmDUT2() : glbl_.frmDUT1();
@@ -124,6 +126,7 @@ remote::RampTarget PanelInstrument::rampTarget(int dut) const {
 
 void PanelInstrument::ramp(int dut, remote::RampDirection direction) {
     panel(dut).pressRamp(direction == remote::RampDirection::Up);
+    jobs_.finishNow();
 }
 
 // Showing is the entry window's panel button; hiding is the panel's close box.

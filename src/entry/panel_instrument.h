@@ -9,6 +9,7 @@ class frmMain;
 namespace selvar::entry {
 
 class frmEntry;
+class JobDriver;
 class modGlblData;
 class PanelsLink;
 
@@ -17,7 +18,8 @@ class PanelsLink;
 // not) end in the same state.
 class PanelInstrument final : public remote::Instrument {
   public:
-    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link);
+    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+                    JobDriver& jobs);
 
     void resetAll() override;
     void selectPort(remote::Port port) override;
@@ -53,6 +55,7 @@ class PanelInstrument final : public remote::Instrument {
     frmEntry& entry_;
     const modGlblData& glbl_;
     const PanelsLink& link_;
+    JobDriver& jobs_;
 };
 
 }  // namespace selvar::entry

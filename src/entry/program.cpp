@@ -24,7 +24,7 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
     : provider_(std::move(provider)),
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
-      link_(hw_, port_, glbl_),
+      link_(hw_, port_, glbl_, jobs_),
       capture_(portTiming(*provider_)),
       captureAttachment_(port_.observers(), capture_) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
@@ -49,7 +49,12 @@ frmEntry& Program::start() {
         throw std::logic_error("the program has started already");
     }
     entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
-    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
+    for (QWidget* window :
+         {static_cast<QWidget*>(entry_.get()), static_cast<QWidget*>(&glbl_.frmDUT1()),
+          static_cast<QWidget*>(&glbl_.frmDUT2())}) {
+        jobs_.holdInputTo(*window);
+    }
+    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
     return *entry_;
 }
 

@@ -128,9 +128,9 @@ void frmBus::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-void frmBus::captureChanged() {
-    refresh(true);
-}
+// Ramps run on the event loop now, so the view follows them on its own timer; painting from
+// the access path as well would paint twice as often.
+void frmBus::captureChanged() {}
 
 // Inside a ramp no event is processed, so the views are laid out and painted here and now
 // rather than scheduled; the event loop's timer does the same for everything else.
