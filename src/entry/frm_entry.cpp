@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,7 +26,7 @@ namespace {
 
 // Client area in twips.
 constexpr int kClientWidth = 4155;
-constexpr int kClientHeight = 2415;
+constexpr int kClientHeight = 2415 + 480;  // the job strip below the specified controls
 // The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
 constexpr int kFontPoints = 8;
 
@@ -95,12 +96,27 @@ void frmEntry::buildControls() {
     btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
                                       {2730, 90, 1395, 375});
 
+    buildJobControls();
+
     // The frames take no focus; the rest follow their tab indices.
     const std::array<QWidget*, 9> tabOrder = {opt1DUT_, opt2DUT_, opt378h_,     opt278h_, opt3BCh_,
                                               btnDUT1_, btnDUT2_, btnResetAll_, btnBus_};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+}
+
+// The strip along the bottom says what a running job does; its stop button shows only then.
+void frmEntry::buildJobControls() {
+    lblJob_ = addControl<QLabel>(this, "", "lblJob", "", {30, 2475, 2565, 315});
+    btnStop_ = addControl<QPushButton>(this, "Stop", "btnStop", "Stop the running job (Esc)",
+                                       {2730, 2445, 1395, 375});
+    btnStop_->hide();
+}
+
+void frmEntry::showJob(const QString& description) {
+    lblJob_->setText(description);
+    btnStop_->setVisible(!description.isEmpty());
 }
 
 void frmEntry::connectHandlers() {

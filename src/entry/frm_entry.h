@@ -5,6 +5,7 @@
 #include "chiplink/port_choice.h"
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -40,11 +41,16 @@ class frmEntry : public QWidget {
     void pressPanelButton(int dut);  // "DUT1 Panel" / "DUT2 Panel"
     void pressResetAll();
 
+    // What the running job does, with the stop button beside it; an empty text: no job runs.
+    void showJob(const QString& description);
+    QPushButton& stopButton() { return *btnStop_; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
+    void buildJobControls();
     void connectHandlers();
     void Form_Initialize();
 
@@ -86,6 +92,8 @@ class frmEntry : public QWidget {
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
     QPushButton* btnBus_ = nullptr;
+    QLabel* lblJob_ = nullptr;
+    QPushButton* btnStop_ = nullptr;
 };
 
 }  // namespace selvar::entry

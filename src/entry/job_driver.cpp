@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <functional>
 
 namespace selvar::entry {
 
@@ -40,6 +42,51 @@ bool isOperatorInput(QEvent::Type type) {
 bool isEscape(const QEvent& event) {
     return (event.type() == QEvent::KeyPress || event.type() == QEvent::KeyRelease) &&
            static_cast<const QKeyEvent&>(event).key() == Qt::Key_Escape;
+}
+
+// What to deliver later. A pointer event's points share the device's live state, which the
+// input that follows moves on, so a held click is kept as its values and made afresh when it
+// is delivered; anything else is kept as a copy.
+std::function<std::unique_ptr<QEvent>()> heldCopy(const QEvent& event) {
+    if (const auto* m = dynamic_cast<const QMouseEvent*>(&event)) {
+        return [type = m->type(), at = m->position(), scene = m->scenePosition(),
+                global = m->globalPosition(), button = m->button(), buttons = m->buttons(),
+                keys = m->modifiers(), device = m->pointingDevice()] {
+            return std::make_unique<QMouseEvent>(type, at, scene, global, button, buttons, keys,
+                                                 device);
+        };
+    }
+    if (const auto* w = dynamic_cast<const QWheelEvent*>(&event)) {
+        return [at = w->position(), global = w->globalPosition(), pixels = w->pixelDelta(),
+                angle = w->angleDelta(), buttons = w->buttons(), keys = w->modifiers(),
+                phase = w->phase(), inverted = w->inverted(), source = w->source(),
+                device = w->pointingDevice()] {
+            return std::make_unique<QWheelEvent>(at, global, pixels, angle, buttons, keys, phase,
+                                                 inverted, source, device);
+        };
+    }
+    return [copy = std::shared_ptr<QEvent>(event.clone())] {
+        return std::unique_ptr<QEvent>(copy->clone());
+    };
+}
+
+// A press moves the focus as the window system's press does (a click on a button validates
+// the field it leaves first): to the widget under it, or the nearest parent, that takes focus
+// by click.
+void giveFocusAsAClickDoes(QWidget& window, const QMouseEvent& press) {
+    QPoint at = press.position().toPoint();
+    QWidget* under = window.childAt(at);
+    if (under) {
+        at = under->mapFrom(&window, at);
+    }
+    for (QWidget* w = under; w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget()) {
+        if (w->isEnabled() && w->rect().contains(at) &&
+            (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus) {
+            w->setFocus(Qt::MouseFocusReason);
+            return;
+        }
+        at += w->pos();
+    }
 }
 
 }  // namespace
@@ -92,13 +139,11 @@ void JobDriver::runSlice() {
     }
 }
 
-bool JobDriver::isHeldWindow(const QObject* watched) const {
-    if (!watched->isWindowType()) {
-        return false;
-    }
-    const QWindow* window = static_cast<const QWindow*>(watched);
-    return std::any_of(heldWindows_.begin(), heldWindows_.end(),
-                       [window](const auto& w) { return w && w->windowHandle() == window; });
+QWidget* JobDriver::widgetOf(const QWindow& window) const {
+    const auto found =
+        std::find_if(heldWindows_.begin(), heldWindows_.end(),
+                     [&window](const auto& w) { return w && w->windowHandle() == &window; });
+    return found == heldWindows_.end() ? nullptr : found->data();
 }
 
 // A press or release on the stop button itself goes through, so that it can be clicked.
@@ -130,10 +175,10 @@ bool JobDriver::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
-    if (!isHeldWindow(watched) || isStopGesture(window, *event)) {
+    if (widgetOf(window) == nullptr || isStopGesture(window, *event)) {
         return false;
     }
-    held_.push_back({&window, std::unique_ptr<QEvent>(event->clone())});
+    held_.push_back({&window, heldCopy(*event)});
     return true;
 }
 
@@ -144,9 +189,15 @@ void JobDriver::replayHeld() {
     while (!held_.empty() && !runner_.running()) {
         Held next = std::move(held_.front());
         held_.pop_front();
-        if (next.window) {
-            QCoreApplication::sendEvent(next.window, next.event.get());
+        QWidget* widget = next.window ? widgetOf(*next.window) : nullptr;
+        if (widget == nullptr) {
+            continue;
         }
+        const std::unique_ptr<QEvent> event = next.event();
+        if (event->type() == QEvent::MouseButtonPress) {
+            giveFocusAsAClickDoes(*widget, static_cast<const QMouseEvent&>(*event));
+        }
+        QCoreApplication::sendEvent(next.window, event.get());
     }
     replaying_ = false;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,11 +53,11 @@ class JobDriver : public QObject {
   private:
     struct Held {
         QPointer<QWindow> window;
-        std::unique_ptr<QEvent> event;
+        std::function<std::unique_ptr<QEvent>()> event;  // makes the event to deliver
     };
 
     void runSlice();
-    bool isHeldWindow(const QObject* watched) const;
+    QWidget* widgetOf(const QWindow& window) const;  // a held window's widget, or null
     bool isStopGesture(QWindow& window, const QEvent& event) const;
     void replayHeld();
 

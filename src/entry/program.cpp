@@ -1,5 +1,6 @@
 #include "entry/program.h"
 
+#include <QPushButton>
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
@@ -54,6 +55,11 @@ frmEntry& Program::start() {
           static_cast<QWidget*>(&glbl_.frmDUT2())}) {
         jobs_.holdInputTo(*window);
     }
+    frmEntry& entry = *entry_;
+    jobs_.letThrough(entry.stopButton());
+    QObject::connect(&entry.stopButton(), &QPushButton::clicked, &jobs_, &JobDriver::stop);
+    QObject::connect(&jobs_, &JobDriver::started, &entry, &frmEntry::showJob);
+    QObject::connect(&jobs_, &JobDriver::finished, &entry, [&entry] { entry.showJob({}); });
     instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
     return *entry_;
 }
