@@ -1,6 +1,7 @@
 #include "entry/panel_instrument.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QString>
 
 #include "entry/frm_entry.h"
@@ -126,7 +127,6 @@ remote::RampTarget PanelInstrument::rampTarget(int dut) const {
 
 void PanelInstrument::ramp(int dut, remote::RampDirection direction) {
     panel(dut).pressRamp(direction == remote::RampDirection::Up);
-    jobs_.finishNow();
 }
 
 // Showing is the entry window's panel button; hiding is the panel's close box.
@@ -144,6 +144,37 @@ bool PanelInstrument::panelShown(int dut) const {
 
 std::string PanelInstrument::version() const {
     return SELVAR_VERSION;
+}
+
+}  // namespace selvar::entry
+
+namespace selvar::entry {
+
+bool PanelInstrument::jobRunning() const {
+    return jobs_.running();
+}
+
+void PanelInstrument::abortJob() {
+    jobs_.stop();
+}
+
+void PanelInstrument::afterJob(std::function<void()> then) {
+    if (!jobs_.running()) {
+        then();
+        return;
+    }
+    QObject::connect(&jobs_, &JobDriver::finished, &jobs_, std::move(then),
+                     Qt::SingleShotConnection);
+}
+
+// The loop runs on meanwhile: painting, the other clients, the stop gestures.
+void PanelInstrument::awaitJob() {
+    if (!jobs_.running()) {
+        return;
+    }
+    QEventLoop loop;
+    QObject::connect(&jobs_, &JobDriver::finished, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace selvar::entry

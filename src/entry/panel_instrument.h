@@ -49,6 +49,11 @@ class PanelInstrument final : public remote::Instrument {
 
     std::string version() const override;
 
+    bool jobRunning() const override;
+    void abortJob() override;
+    void afterJob(std::function<void()> then) override;
+    void awaitJob() override;
+
   private:
     panel::frmMain& panel(int dut) const;
 

@@ -172,6 +172,12 @@ Outcome queryPort(const Call& call) {
     return reply(keywordReply(kPorts, static_cast<int>(call.instrument.port())));
 }
 
+// Stops the running job, whichever it is; the front end runs it as soon as its line is read.
+Outcome abortJob(const Call& call) {
+    call.instrument.abortJob();
+    return {};
+}
+
 Node settable(std::string_view name, Handler set, Handler query, int arg = 0) {
     return {.name = name, .set = set, .query = query, .setTakesParam = true, .arg = arg};
 }
@@ -209,7 +215,8 @@ Node dutNode() {
                                    field("STEP", RampField::Step), field("DELay", RampField::Delay),
                                    settable("TARGet", setRampTarget, queryRampTarget),
                                    action("UP", ramp, static_cast<int>(RampDirection::Up)),
-                                   action("DOWN", ramp, static_cast<int>(RampDirection::Down))}},
+                                   action("DOWN", ramp, static_cast<int>(RampDirection::Down)),
+                                   action("ABORt", abortJob)}},
                      settable("PANel", setPanel, queryPanel)},
         .numbered = true};
 }
@@ -222,6 +229,7 @@ Node buildTree() {
         {.name = "BUS", .children = {queryOnly("LENGth", busLength)}},
         settable("MUTE", setPin, queryPin, static_cast<int>(PinLine::Mute)),
         settable("ZCDetect", setPin, queryPin, static_cast<int>(PinLine::Zcd)),
+        action("ABORt", abortJob),
     };
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});

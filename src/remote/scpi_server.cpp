@@ -77,7 +77,7 @@ void ScpiServer::accept(QTcpServer& server) {
         socket->setReadBufferSize(kReadBuffer);
         auto client = std::make_unique<Client>();
         client->socket = socket;
-        client->session = std::make_unique<Session>(instrument_);
+        client->session = std::make_unique<Session>(instrument_, Session::JobWait::Hold);
         clients_.push_back(std::move(client));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { markReady(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { markReady(socket); });
@@ -132,21 +132,52 @@ void ScpiServer::drain() {
     }
 }
 
+LineHandler ScpiServer::repliesTo(QTcpSocket& socket) {
+    return [this, &socket](const LineResult& line) {
+        if (!line.reply.empty()) {
+            socket.write(line.reply.data(), static_cast<qint64>(line.reply.size()));
+            socket.write("\n", 1);
+        }
+        exitPending_ = exitPending_ || line.exitRequested;
+    };
+}
+
+// A session held behind the running job is served again when the job ends.
+void ScpiServer::serveAfterJob(Client& client) {
+    if (client.awaitingJob) {
+        return;
+    }
+    client.awaitingJob = true;
+    instrument_.afterJob([server = QPointer<ScpiServer>(this), socket = client.socket] {
+        Client* waiting = server && socket ? server->clientOf(socket) : nullptr;
+        if (waiting != nullptr) {
+            waiting->awaitingJob = false;
+            server->markReady(socket);
+        }
+    });
+}
+
+// A held session still reads its bytes (so that an ABORt among them acts at once), up to
+// what it may keep.
 void ScpiServer::serve(Client& client) {
     QTcpSocket& socket = *client.socket;
-    if (socket.bytesToWrite() > kMaxUnsentReplies || client.session->closed()) {
-        return;  // bytesWritten brings it back
+    Session& session = *client.session;
+    if (session.held() && !instrument_.jobRunning()) {
+        session.resume(repliesTo(socket));
+    }
+    if (socket.bytesToWrite() > kMaxUnsentReplies || session.closed() ||
+        session.heldBytes() >= Session::kMaxHeldBytes) {
+        if (session.held()) {
+            serveAfterJob(client);
+        }
+        return;  // bytesWritten or the job's end brings it back
     }
     const QByteArray bytes = socket.read(kChunk);
-    client.session->receive(
-        {bytes.constData(), static_cast<std::size_t>(bytes.size())}, [&](const LineResult& line) {
-            if (!line.reply.empty()) {
-                socket.write(line.reply.data(), static_cast<qint64>(line.reply.size()));
-                socket.write("\n", 1);
-            }
-            exitPending_ = exitPending_ || line.exitRequested;
-        });
-    if (client.session->closed()) {
+    session.receive({bytes.constData(), static_cast<std::size_t>(bytes.size())}, repliesTo(socket));
+    if (session.held()) {
+        serveAfterJob(client);
+    }
+    if (session.closed()) {
         client.gone = true;
         socket.abort();  // looked like HTTP: not one byte more either way
     } else if (socket.bytesAvailable() > 0) {

@@ -47,12 +47,15 @@ class ScpiServer : public QObject {
         QPointer<QTcpSocket> socket;
         std::unique_ptr<Session> session;
         bool gone = false;
+        bool awaitingJob = false;  // held behind the running job, to be served when it ends
     };
 
     void accept(QTcpServer& server);
     void markReady(QTcpSocket* socket);
     void drain();
     void serve(Client& client);
+    LineHandler repliesTo(QTcpSocket& socket);
+    void serveAfterJob(Client& client);
     void reap();
     Client* clientOf(const QTcpSocket* socket);
 
