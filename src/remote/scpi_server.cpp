@@ -137,6 +137,9 @@ LineHandler ScpiServer::repliesTo(QTcpSocket& socket) {
         if (!line.reply.empty()) {
             socket.write(line.reply.data(), static_cast<qint64>(line.reply.size()));
             socket.write("\n", 1);
+            // Out now rather than at the loop's next turn, which may come only after the next
+            // slice of a running job.
+            socket.flush();
         }
         exitPending_ = exitPending_ || line.exitRequested;
     };
