@@ -4,12 +4,6 @@
 // asks *IDN? every 10 ms meanwhile. Measured: the second client's round trips, how often the
 // bus monitor's line view is painted, and how long after the ABORt is sent the ramp ends.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -27,6 +21,7 @@
 
 #include "entry/frm_entry.h"
 #include "entry/program.h"
+#include "loopback_client.h"
 #include "monitor/frm_bus.h"
 #include "panel/ui/frm_main.h"
 #include "platform/sim_board.h"
@@ -41,42 +36,7 @@ double msOf(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// A blocking loopback client, run on its own thread.
-class Client {
-  public:
-    explicit Client(int port) {
-        socket_ = socket(AF_INET, SOCK_STREAM, 0);
-        const int on = 1;
-        setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            throw std::runtime_error("connect");
-        }
-    }
-    ~Client() { close(socket_); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    void send(const std::string& line) {
-        if (::send(socket_, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
-            throw std::runtime_error("send");
-        }
-    }
-    std::string readLine() {
-        std::string reply;
-        char c = 0;
-        while (recv(socket_, &c, 1, 0) == 1 && c != '\n') {
-            reply += c;
-        }
-        return reply;
-    }
-
-  private:
-    int socket_ = -1;
-};
+using Client = bench::LoopbackClient;
 
 class PaintCounter : public QObject {
   public:
