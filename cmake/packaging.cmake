@@ -17,6 +17,11 @@ endforeach()
 install(FILES ${PROJECT_BINARY_DIR}/selvar.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md data/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The examples users start from. Like all documentation in a Debian package they are not
+# executable (users run them with python3 or copy them); bytecode caches are no example.
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+        PATTERN __pycache__ EXCLUDE)
 
 # lintian finds no error or warning in the package. At its info level it notes that the binary
 # lacks bindnow and fortified libc calls (the build takes the project's flags, not Debian's
@@ -31,6 +36,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The example sweep drives the program through the Python driver, a package of its own.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3-selvar-control)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGE_CONTACT "Selvar Control developers <selvar-control@users.noreply.invalid>")

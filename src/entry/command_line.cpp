@@ -36,8 +36,9 @@ struct Parser {
         "ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]. Repeatable. Defaults: "
         "/dev/parport0..2; 378h, 278h, 3BCh.",
         "LPTn=WHERE"};
-    QCommandLineOption listAdapters{"list-adapters",
-                                    "List the FTDI devices and GPIO chips there are, and exit."};
+    QCommandLineOption listAdapters{
+        "list-adapters",
+        "List the parallel ports, FTDI devices and GPIO chips there are, and exit."};
     QCommandLineOption simChips{"sim-chips", "Chips on the simulated cable: 0, 1 or 2. Default: 2.",
                                 "0|1|2", "2"};
     QCommandLineOption simIdleLine{
@@ -82,6 +83,11 @@ constexpr const char* kDescription =
 
 std::string text(const QString& s) {
     return s.toStdString();
+}
+
+// An argument as a message says it back: cut short, as it came (bytes).
+std::string echoed(const QString& s) {
+    return platform::echoed(bytesFromArgument(s));
 }
 
 std::optional<long long> parseDecimal(const std::string& s) {
@@ -139,7 +145,7 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
                          (name[2] | 0x20) == 't' && name[3] >= '0' && name[3] <= '9';
     const int lpt = lptName ? name[3] - '0' : -1;
     if (eq == std::string::npos || lpt < 1 || lpt > 3 || where.empty()) {
-        error = "--parport " + s + ": expected LPTn=WHERE with n 1, 2 or 3";
+        error = "--parport " + platform::echoed(s) + ": expected LPTn=WHERE with n 1, 2 or 3";
         return false;
     }
     if (seen[lpt - 1]) {
@@ -150,7 +156,7 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
     if (platform::namesAdapter(where)) {
         port.adapter[lpt - 1] = platform::parseAdapterConfig(where, error);
         if (!port.adapter[lpt - 1]) {
-            error = "--parport " + s + ": " + error;
+            error = "--parport " + platform::echoed(s) + ": " + error;
         }
         return port.adapter[lpt - 1].has_value();
     }
@@ -165,7 +171,8 @@ bool applyParport(const QString& spec, PortBackend backend, platform::PortOption
     const auto base = parseHexAddress(where);
     // The port's three registers must all be addressable, and 0 is no port.
     if (!base || *base < 1 || *base > 0xFFFD) {
-        error = "--parport " + s + ": not a hex I/O base address from 0x1 to 0xfffd (e.g. 0xd010)";
+        error = "--parport " + platform::echoed(s) +
+                ": not a hex I/O base address from 0x1 to 0xfffd (e.g. 0xd010)";
         return false;
     }
     port.directBase[lpt - 1] = static_cast<std::uint16_t>(*base);
@@ -189,7 +196,8 @@ bool directBasesListed(const Parser& p, const platform::PortOptions& port,
     }
     std::optional<std::vector<platform::ListedPort>> listed;
     for (std::size_t i = 0; i < given.size(); ++i) {
-        if (!given[i]) {
+        // An adapter's LPT has no base address to check: it works under any --port-io.
+        if (!given[i] || port.adapter[i]) {
             continue;
         }
         if (!listed) {
@@ -224,7 +232,7 @@ bool interpretPorts(const Parser& p, const std::string& systemRoot, platform::Po
     } else if (*backend == "direct") {
         port.backend = PortBackend::Direct;
     } else {
-        error = "--port-io: '" + text(*backend) + "' is not sim, ppdev or direct";
+        error = "--port-io: '" + echoed(*backend) + "' is not sim, ppdev or direct";
         return false;
     }
     std::array<bool, 3> seen{};
@@ -249,7 +257,7 @@ bool interpretSimulation(const Parser& p, platform::PortOptions& port, std::stri
         return false;
     }
     if (*chips != "0" && *chips != "1" && *chips != "2") {
-        error = "--sim-chips: '" + text(*chips) + "' is not 0, 1 or 2";
+        error = "--sim-chips: '" + echoed(*chips) + "' is not 0, 1 or 2";
         return false;
     }
     port.sim.chips = chips->toInt();
@@ -259,7 +267,7 @@ bool interpretSimulation(const Parser& p, platform::PortOptions& port, std::stri
         return false;
     }
     if (*idle != "high" && *idle != "low") {
-        error = "--sim-idle-line: '" + text(*idle) + "' is not high or low";
+        error = "--sim-idle-line: '" + echoed(*idle) + "' is not high or low";
         return false;
     }
     port.sim.idleLineHigh = *idle == "high";
@@ -270,7 +278,7 @@ bool interpretSimulation(const Parser& p, platform::PortOptions& port, std::stri
     }
     const auto accessNs = parseDecimal(text(*ns));
     if (!accessNs || *accessNs > kMaxSimAccessNs) {
-        error = "--sim-access-ns: '" + text(*ns) + "' is not a whole number from 0 to " +
+        error = "--sim-access-ns: '" + echoed(*ns) + "' is not a whole number from 0 to " +
                 std::to_string(kMaxSimAccessNs);
         return false;
     }
@@ -282,7 +290,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
                std::string& error) {
     const QStringList positional = p.qt.positionalArguments();
     if (!positional.isEmpty()) {
-        error = "unexpected argument '" + text(positional.first()) + "'";
+        error = "unexpected argument '" + echoed(positional.first()) + "'";
         return false;
     }
     if (!interpretPorts(p, systemRoot, out.port, error) ||
@@ -305,23 +313,25 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
 
 }  // namespace
 
+std::string usageErrorText(const std::string& reason) {
+    return "selvar: " + reason + "\nTry 'selvar --help' for more information.\n";
+}
+
 CommandLine parseCommandLine(const QStringList& given, const std::string& systemRoot) {
     // A program can be started without even its own name (argc 0). Qt refuses such a list
     // without saying why; it means the same as no options.
     const QStringList arguments = given.isEmpty() ? QStringList{QStringLiteral("selvar")} : given;
     Parser p;
     CommandLine result;
-    // The usage line names the program these arguments came from.
-    result.usage = usageText(QFileInfo(arguments.first()).fileName(), kDescription, p.groups);
-
     if (!p.qt.parse(arguments)) {
         result.action = CommandLine::Action::Error;
-        result.message = text(p.qt.errorText());
+        result.message = echoed(p.qt.errorText());
         return result;
     }
     if (p.qt.isSet(p.help)) {
         result.action = CommandLine::Action::Help;
-        result.message = result.usage;
+        // The usage line names the program these arguments came from.
+        result.message = usageText(QFileInfo(arguments.first()).fileName(), kDescription, p.groups);
         return result;
     }
     if (p.qt.isSet(p.listAdapters)) {

@@ -23,14 +23,16 @@ struct CommandLine {
     RunOptions options;
     // Help: the usage text. Version: the version line. Error: the reason, one line.
     std::string message;
-    // The usage text, to follow an error.
-    std::string usage;
 };
 
 // Exit status of a bad option or value.
 inline constexpr int kUsageExitStatus = 2;
 // Largest --sim-access-ns: a millisecond per access already makes start-up take seconds.
 inline constexpr long long kMaxSimAccessNs = 1'000'000;
+
+// What a usage error prints on standard error: the reason and where to read more. The whole
+// usage would bury the one line that says what went wrong.
+std::string usageErrorText(const std::string& reason);
 
 // Parses the arguments (the first is the program's name) without touching the window system,
 // so help, version and usage errors work without a display. Direct I/O base addresses are

@@ -12,8 +12,10 @@
 #include "entry/program.h"
 #include "entry/raw_arguments.h"
 #include "entry/remote_run.h"
+#include "entry/standard_streams.h"
 #include "entry/termination_signals.h"
 #include "monitor/frm_bus.h"
+#include "platform/adapters/adapter_config.h"
 #include "platform/adapters/adapter_provider.h"
 #include "platform/bus_trace.h"
 #include "platform/port_options.h"
@@ -35,7 +37,8 @@ bool openTrace(const selvar::entry::RunOptions& options, bool& lost,
         options.tracePath,
         simulated ? options.port.sim.accessNs : selvar::platform::kHardwareAccessNs, error, &lost);
     if (!trace) {
-        std::fprintf(stderr, "selvar: --trace %s: %s\n", options.tracePath.c_str(), error.c_str());
+        std::fprintf(stderr, "selvar: --trace %s: %s\n",
+                     selvar::platform::echoed(options.tracePath).c_str(), error.c_str());
     }
     return trace != nullptr;
 }
@@ -95,6 +98,9 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a descriptor that could take the number of a closed one.
+    const selvar::entry::ClosedStandardStreams closed =
+        selvar::entry::reopenClosedStandardStreams();
     // A trace or output whose reader went away is a failed write, said once, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
     // Before anything reads the environment: elevated, it is the caller's, not ours to trust.
@@ -119,13 +125,16 @@ int main(int argc, char** argv) {
             std::printf("%s\n", commandLine.message.c_str());
             return 0;
         case CommandLine::Action::Error:
-            std::fprintf(stderr, "selvar: %s\n\n%s", commandLine.message.c_str(),
-                         commandLine.usage.c_str());
+            std::fputs(selvar::entry::usageErrorText(commandLine.message).c_str(), stderr);
             return selvar::entry::kUsageExitStatus;
         case CommandLine::Action::Run:
             break;
     }
     const selvar::entry::RunOptions& options = commandLine.options;
+    if (closed.input && options.remote.scriptPath == "-") {
+        std::fprintf(stderr, "selvar: --script -: standard input is closed\n");
+        return 1;
+    }
     // Found out before any file is created: Qt would abort after the trace was truncated.
     if (const std::string reason = selvar::entry::missingDisplayReason();
         !options.remote.noGui && !reason.empty()) {
@@ -136,7 +145,7 @@ int main(int argc, char** argv) {
     const std::string missingPin = selvar::platform::adapterPinsMissing(
         options.port.adapter, selvar::platform::realSystemCalls());
     if (!missingPin.empty()) {
-        std::fprintf(stderr, "selvar: %s\n\n%s", missingPin.c_str(), commandLine.usage.c_str());
+        std::fputs(selvar::entry::usageErrorText(missingPin).c_str(), stderr);
         return selvar::entry::kUsageExitStatus;
     }
 

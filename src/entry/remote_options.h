@@ -13,6 +13,7 @@ namespace selvar::entry {
 struct RemoteOptions {
     std::optional<int> scpiPort;      // 0: any free port
     std::vector<std::string> listen;  // addresses to serve on; empty: loopback only
+    int idleTimeoutS = 600;           // a client idle this long is closed; 0: never
     bool noGui = false;
     std::string scriptPath;  // empty: no script; "-": standard input
 };
@@ -21,7 +22,7 @@ struct RemoteOptions {
 class RemoteOptionSet {
   public:
     std::vector<const QCommandLineOption*> options() const {
-        return {&scpiPort_, &scpiListen_, &noGui_, &script_};
+        return {&scpiPort_, &scpiListen_, &scpiIdleTimeout_, &noGui_, &script_};
     }
     // False with the reason when a value or a combination is wrong.
     bool interpret(const QCommandLineParser& parser, RemoteOptions& out, std::string& error) const;
@@ -35,6 +36,11 @@ class RemoteOptionSet {
                                    "Serve SCPI on ADDR instead of the loopback addresses; "
                                    "repeatable. Anyone who can reach ADDR controls the chips.",
                                    "ADDR"};
+    QCommandLineOption scpiIdleTimeout_{
+        "scpi-idle-timeout",
+        "Close a SCPI client that has sent nothing and has no reply pending for S seconds "
+        "(0 to 1000000; 0: never), freeing its place. Default: 600.",
+        "S"};
     QCommandLineOption noGui_{"no-gui",
                               "Show no window and need no display; needs --scpi-port or --script."};
     QCommandLineOption script_{"script",

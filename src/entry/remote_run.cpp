@@ -1,12 +1,11 @@
 #include "entry/remote_run.h"
 
 #include <QHostAddress>
-#include <QTimer>
+#include <chrono>
 #include <cstdio>
-#include <iostream>
 
+#include "entry/script_feed.h"
 #include "remote/scpi_server.h"
-#include "remote/script_runner.h"
 
 namespace selvar::entry {
 
@@ -17,20 +16,23 @@ RemoteRun::RemoteRun(const RemoteOptions& options, remote::Instrument& instrumen
 RemoteRun::~RemoteRun() = default;
 
 bool RemoteRun::start(std::string& error) {
-    if (!options_.scriptPath.empty() && options_.scriptPath != "-") {
-        scriptFile_.open(options_.scriptPath);
-        if (!scriptFile_) {
-            error = "--script " + options_.scriptPath + ": cannot be read";
+    if (!options_.scriptPath.empty()) {
+        // Once it has ended, the feed stays until the run ends: this is called from its reads.
+        script_ = ScriptFeed::open(
+            options_.scriptPath, instrument_,
+            [this](const ScriptFeed::Outcome& outcome) {
+                status_ = outcome.status;
+                // A windowless run with no server has nothing left to do.
+                if (outcome.exitRequested || outcome.outputGone || (options_.noGui && !server_)) {
+                    end_();
+                }
+            },
+            error);
+        if (!script_) {
             return false;
         }
     }
-    if (options_.scpiPort && !listen(error)) {
-        return false;
-    }
-    if (!options_.scriptPath.empty()) {
-        QTimer::singleShot(0, &context_, [this] { runScript(); });
-    }
-    return true;
+    return !options_.scpiPort || listen(error);
 }
 
 // Loopback unless told otherwise: a control port moves real hardware. The port is said on
@@ -44,6 +46,7 @@ bool RemoteRun::listen(std::string& error) {
         }
     }
     server_ = std::make_unique<remote::ScpiServer>(instrument_);
+    server_->setIdleTimeout(std::chrono::seconds(options_.idleTimeoutS));
     QObject::connect(server_.get(), &remote::ScpiServer::exitRequested, &context_,
                      [this] { end_(); });
     QString reason;
@@ -63,19 +66,6 @@ bool RemoteRun::listen(std::string& error) {
         }
     }
     return true;
-}
-
-// A windowless run with no server has nothing left to do after its script.
-void RemoteRun::runScript() {
-    std::istream& in = scriptFile_.is_open() ? scriptFile_ : std::cin;
-    const std::string name = options_.scriptPath == "-" ? "-" : options_.scriptPath;
-    const remote::ScriptResult result =
-        remote::runScript(in, name, instrument_, std::cout, std::cerr);
-    std::cout.flush();
-    status_ = result.status;
-    if (result.exitRequested || (options_.noGui && !server_)) {
-        end_();
-    }
 }
 
 }  // namespace selvar::entry

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,9 +14,11 @@ class ScpiServer;
 
 namespace selvar::entry {
 
+class ScriptFeed;
+
 // The front ends a run was asked for, over the started program: the SCPI server and the
-// script. `end` ends the run as closing the entry window does (SYSTem:EXIT, or a windowless
-// script run that has nothing left to serve).
+// script. `end` ends the run as closing the entry window does (SYSTem:EXIT, a windowless
+// script run that has nothing left to serve, or a script whose output's reader went away).
 class RemoteRun {
   public:
     RemoteRun(const RemoteOptions& options, remote::Instrument& instrument,
@@ -26,22 +27,21 @@ class RemoteRun {
     RemoteRun(const RemoteRun&) = delete;
     RemoteRun& operator=(const RemoteRun&) = delete;
 
-    // Opens the script and starts serving; the script runs once the event loop runs. False
+    // Opens the script and starts serving; the script is read once the event loop runs. False
     // with the reason when either cannot be done.
     bool start(std::string& error);
-    // 1 once the script has queued an error, else 0.
+    // 1 once the script has queued an error or could not be read or answered, else 0.
     int status() const { return status_; }
 
   private:
     bool listen(std::string& error);
-    void runScript();
 
     const RemoteOptions& options_;
     remote::Instrument& instrument_;
     std::function<void()> end_;
-    QObject context_;  // for the queued script start
+    QObject context_;  // for the server's exit request
     std::unique_ptr<remote::ScpiServer> server_;
-    std::ifstream scriptFile_;
+    std::unique_ptr<ScriptFeed> script_;
     int status_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/pacer.h"
 
 #include <chrono>
+#include <thread>
 
 namespace selvar::platform {
 
@@ -16,6 +17,10 @@ class SteadyClock final : public Clock {
 };
 
 }  // namespace
+
+void Clock::sleepNs(std::int64_t ns) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+}
 
 Clock& steadyClock() {
     static SteadyClock clock;

@@ -4,11 +4,14 @@
 
 namespace selvar::platform {
 
-// A monotonic time source in nanoseconds; tests drive the pacer with their own.
+// A monotonic time source in nanoseconds; tests drive the pacer and the adapters' waits with
+// their own.
 class Clock {
   public:
     virtual ~Clock() = default;
     virtual std::int64_t nowNs() = 0;
+    // Gives up the processor for about ns (the thread's own sleep unless a test says otherwise).
+    virtual void sleepNs(std::int64_t ns);
 };
 
 // The process's steady clock (stateless, shared).

@@ -1,5 +1,6 @@
 #include "platform/port_listing.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -55,9 +56,8 @@ void addPciDevice(const std::filesystem::path& device, std::vector<ListedPort>& 
     }
 }
 
-}  // namespace
-
-std::vector<ListedPort> parseIoports(std::string_view text) {
+// Every parport* entry of a /proc/ioports text, those shown as zeros (read without root) too.
+std::vector<ListedPort> ioportsEntries(std::string_view text) {
     std::vector<ListedPort> listed;
     while (!text.empty()) {
         const auto newline = text.find('\n');
@@ -71,8 +71,8 @@ std::vector<ListedPort> parseIoports(std::string_view text) {
         const std::string_view name = trim(line.substr(colon + 3));
         unsigned long long first = 0, last = 0;
         if (name.starts_with("parport") && readHex(trim(line.substr(0, dash)), first) &&
-            readHex(trim(line.substr(dash + 1, colon - dash - 1)), last) && last != 0 &&
-            last >= first && last <= 0xFFFF) {
+            readHex(trim(line.substr(dash + 1, colon - dash - 1)), last) && last >= first &&
+            last <= 0xFFFF) {
             listed.push_back({static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last),
                               std::string(name)});
         }
@@ -80,15 +80,76 @@ std::vector<ListedPort> parseIoports(std::string_view text) {
     return listed;
 }
 
+// The PCI parallel controllers' I/O ranges, in the order of their bus addresses.
+void addPciPorts(const std::filesystem::path& root, std::vector<ListedPort>& listed) {
+    std::vector<std::filesystem::path> devices;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(root / "sys/bus/pci/devices", error)) {
+        devices.push_back(entry.path());
+    }
+    std::sort(devices.begin(), devices.end());
+    for (const auto& device : devices) {
+        addPciDevice(device, listed);
+    }
+}
+
+// The ppdev devices under root/dev, parport2 before parport10.
+std::vector<std::string> ppdevDevices(const std::filesystem::path& root) {
+    std::vector<std::pair<unsigned long, std::string>> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(root / "dev", error)) {
+        const std::string name = entry.path().filename().string();
+        const std::string_view digits =
+            std::string_view(name).substr(std::min(name.size(), std::size_t{7}));
+        unsigned long number = 0;
+        const auto [end, ec] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (name.starts_with("parport") && !digits.empty() && ec == std::errc{} &&
+            end == digits.data() + digits.size()) {
+            found.emplace_back(number, "/dev/" + name);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& [number, name] : found) {
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+// "0x378-0x37a (parport0)".
+std::string describeListedPort(const ListedPort& port) {
+    char range[32];
+    std::snprintf(range, sizeof range, "0x%x-0x%x", port.first, port.last);
+    return range + (" (" + port.source + ")");
+}
+
+}  // namespace
+
+std::vector<ListedPort> parseIoports(std::string_view text) {
+    std::vector<ListedPort> listed = ioportsEntries(text);
+    std::erase_if(listed, [](const ListedPort& port) { return port.last == 0; });
+    return listed;
+}
+
 std::vector<ListedPort> listParallelPorts(const std::string& root) {
     const std::filesystem::path base(root);
     std::vector<ListedPort> listed = parseIoports(slurp(base / "proc/ioports"));
-    std::error_code error;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(base / "sys/bus/pci/devices", error)) {
-        addPciDevice(entry.path(), listed);
-    }
+    addPciPorts(base, listed);
     return listed;
+}
+
+std::vector<std::string> describeParallelPorts(const std::string& root) {
+    const std::filesystem::path base(root);
+    std::vector<std::string> lines = ppdevDevices(base);
+    std::vector<ListedPort> listed = ioportsEntries(slurp(base / "proc/ioports"));
+    addPciPorts(base, listed);
+    for (const ListedPort& port : listed) {
+        lines.push_back(port.last == 0 ? port.source + " (its I/O range is shown to root only)"
+                                       : describeListedPort(port));
+    }
+    return lines;
 }
 
 bool listsPortAt(const std::vector<ListedPort>& listed, std::uint16_t base) {
@@ -106,9 +167,7 @@ std::string describeListedPorts(const std::vector<ListedPort>& listed) {
     }
     std::string text;
     for (const ListedPort& port : listed) {
-        char range[32];
-        std::snprintf(range, sizeof range, "0x%x-0x%x", port.first, port.last);
-        text += (text.empty() ? "" : ", ") + std::string(range) + " (" + port.source + ")";
+        text += (text.empty() ? "" : ", ") + describeListedPort(port);
     }
     return text;
 }

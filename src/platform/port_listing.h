@@ -30,4 +30,10 @@ bool listsPortAt(const std::vector<ListedPort>& listed, std::uint16_t base);
 // "0x378-0x37a (parport0), 0xd010-0xd017 (PCI 0000:03:00.0)", or "none".
 std::string describeListedPorts(const std::vector<ListedPort>& listed);
 
+// For --list-adapters: the parallel ports there are, one per line. The ppdev devices
+// (/dev/parport*), then the ports /proc/ioports names parport* and the PCI parallel
+// controllers, as their I/O ranges. Read without root, /proc/ioports shows a port but not its
+// range, and the line says so rather than leave the port out.
+std::vector<std::string> describeParallelPorts(const std::string& root = "/");
+
 }  // namespace selvar::platform

@@ -21,15 +21,17 @@ Outcome reply(std::string text) {
 }
 
 // The slider value a dB parameter asks for: Left, Right and Gang take -96..31.5 on the 0.5 grid
-// (Gang on its sum scale, twice the code); -96, NINF and -INF are code 0. Pan is R - L.
+// (Gang on its sum scale, twice the code); -96, NINF, -INF and -9.9E37 (what the query answers
+// for it) are code 0. Pan is R - L.
 Checked sliderValueForDb(const Param& param, Slider slider) {
     if (slider == Slider::Pan) {
         return numberParam(param, 2, -kPanLimit, kPanLimit);
     }
     const int scale = slider == Slider::Gang ? 2 : 1;
     const bool negativeInfinity =
-        param.kind == ParamKind::Word &&
-        (matchesKeyword(param.text, "NINF") || matchesKeyword(param.text, "-INF"));
+        (param.kind == ParamKind::Word &&
+         (matchesKeyword(param.text, "NINF") || matchesKeyword(param.text, "-INF"))) ||
+        (param.kind == ParamKind::Number && isNegativeInfinity(param.text));
     if (negativeInfinity) {
         return {0, error::kNone};
     }

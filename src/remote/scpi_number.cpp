@@ -1,6 +1,7 @@
 #include "remote/scpi_number.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "remote/scpi_errors.h"
@@ -11,6 +12,8 @@ namespace {
 constexpr int kMaxWholeDigits = 6;        // beyond every command's range
 constexpr std::size_t kMaxFraction = 24;  // enough to tell any grid value from its neighbours
 constexpr long long kExponentCap = 100000;
+constexpr double kNegativeInfinity = -9.9E37;
+constexpr const char* kNegativeInfinityReply = "-9.9E37";
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -125,8 +128,15 @@ Checked onGridWithin(const DecimalNumber& number, int stepsPerUnit, int lo, int 
     return {0, beyond ? error::kOutOfRange : error::kIllegalValue};
 }
 
+bool isNegativeInfinity(std::string_view text) {
+    // from_chars, unlike strtod, reads a decimal point whatever the locale.
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value == kNegativeInfinity;
+}
+
 std::string labelReply(std::string label) {
-    return label == "-Inf" ? "-9.9E37" : label;
+    return label == "-Inf" ? kNegativeInfinityReply : label;
 }
 
 }  // namespace selvar::remote

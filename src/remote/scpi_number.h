@@ -29,6 +29,10 @@ struct Checked {
 // grid and within lo..hi (in the same units). Never rounds.
 Checked onGridWithin(const DecimalNumber& number, int stepsPerUnit, int lo, int hi);
 
+// True for the SCPI negative infinity as a query answers it, -9.9E37, in any spelling of that
+// value (-99E36, -9.90e+37), so that a reply can be sent back as it came.
+bool isNegativeInfinity(std::string_view text);
+
 // A value-label text as a query answers it: "-Inf" becomes the SCPI negative infinity.
 std::string labelReply(std::string label);
 

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -13,9 +15,10 @@
 #include "remote/session.h"
 
 class QTcpServer;
-class QTcpSocket;
 
 namespace selvar::remote {
+
+class TcpConnection;
 
 // SCPI over TCP: a thin front end that gives each client its own session. Everything runs on
 // the thread that owns the server (the GUI thread), one command at a time, in the order the
@@ -25,6 +28,7 @@ class ScpiServer : public QObject {
 
   public:
     static constexpr int kMaxClients = 4;
+    static constexpr std::chrono::milliseconds kDefaultIdleTimeout{600'000};
 
     explicit ScpiServer(Instrument& instrument, QObject* parent = nullptr);
     ~ScpiServer() override;
@@ -36,35 +40,54 @@ class ScpiServer : public QObject {
     // reason, and serving on none.
     bool listen(quint16 port, const QList<QHostAddress>& addresses, QString* error);
     quint16 port() const;
+    // Clients being served; one whose end has arrived no longer counts.
     int clientCount() const;
+    // A client idle this long is closed, freeing its place; zero: never. For clients accepted
+    // from then on.
+    void setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
 
   signals:
-    // SYSTem:EXIT arrived; emitted once its line has been answered.
+    // SYSTem:EXIT arrived; emitted once its line has been answered and every client's replies
+    // have gone out (or a second has passed).
     void exitRequested();
 
   private:
     struct Client {
-        QPointer<QTcpSocket> socket;
+        QPointer<TcpConnection> connection;
         std::unique_ptr<Session> session;
-        bool gone = false;
+        QTimer idleTimer;
+        bool gone = false;         // closed; reaped when no command runs
+        bool finishing = false;    // runs nothing more; closes once its replies are out
         bool awaitingJob = false;  // held behind the running job, to be served when it ends
     };
 
-    void accept(QTcpServer& server);
-    void markReady(QTcpSocket* socket);
+    void accept(qintptr descriptor);
+    void refuse(TcpConnection& connection);
+    void settleClients();
+    void markReady(TcpConnection* connection);
     void drain();
     void serve(Client& client);
-    LineHandler repliesTo(QTcpSocket& socket);
+    void run(Client& client, std::string_view bytes);
     void serveAfterJob(Client& client);
+    bool isIdle(const Client& client) const;
+    void onIdleTimeout(Client& client);
+    void finish(Client& client, int lingerMs);
+    void beginExit();
+    void exitWhenFlushed();
     void reap();
-    Client* clientOf(const QTcpSocket* socket);
+    Client* clientOf(const TcpConnection* connection);
 
     Instrument& instrument_;
     std::vector<QTcpServer*> servers_;
     std::vector<std::unique_ptr<Client>> clients_;
-    std::deque<QPointer<QTcpSocket>> ready_;
+    std::deque<QPointer<TcpConnection>> ready_;
+    std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
+    int refusing_ = 0;  // refused connections still being told why
     bool running_ = false;
     bool exitPending_ = false;
+    bool exiting_ = false;
+    bool exitSignalled_ = false;
+    QTimer exitDeadline_;
 };
 
 }  // namespace selvar::remote

@@ -1,49 +1,43 @@
 #include "remote/script_runner.h"
 
-#include <istream>
 #include <ostream>
-#include <string>
-
-#include "remote/session.h"
 
 namespace selvar::remote {
 
-ScriptResult runScript(std::istream& in, std::string_view name, Instrument& instrument,
-                       std::ostream& out, std::ostream& err) {
-    Session session(instrument);
-    ScriptResult result;
-    int lineNumber = 0;
-    const LineHandler onLine = [&](const LineResult& line) {
-        ++lineNumber;
-        if (!line.reply.empty()) {
-            out << line.reply << '\n' << std::flush;
-        }
-        for (const int code : line.errors) {
-            err << name << ':' << lineNumber << ": " << errorReply(code) << '\n';
-        }
-        if (line.refusedAsHttp) {
-            err << name << ':' << lineNumber << ": looks like HTTP; the script stops here\n";
-        }
-        result.status = line.errors.empty() && !line.refusedAsHttp ? result.status : 1;
-        if (line.exitRequested) {
-            result.exitRequested = true;
-            session.close();
-        }
-    };
-    // Each line runs as soon as it is complete, so that a script piped in line by line gets its
-    // replies as it goes; the chunk stays bounded however long a line is.
-    std::string chunk;
-    char c = 0;
-    while (!session.closed() && in.get(c)) {
-        chunk += c;
-        if (c == '\n' || chunk.size() >= Session::kMaxLine) {
-            session.receive(chunk, onLine);
-            chunk.clear();
-        }
+ScriptRunner::ScriptRunner(std::string name, Instrument& instrument, ReplySink reply,
+                           std::ostream& err)
+    : name_(std::move(name)),
+      session_(instrument),
+      reply_(std::move(reply)),
+      err_(err),
+      handler_([this](const LineResult& line) { onLine(line); }) {}
+
+void ScriptRunner::onLine(const LineResult& line) {
+    ++lineNumber_;
+    if (!line.reply.empty()) {
+        reply_(line.reply);
     }
-    session.receive(chunk, onLine);
-    session.finish(onLine);
-    return result;
+    for (const int code : line.errors) {
+        err_ << name_ << ':' << lineNumber_ << ": " << errorReply(code) << '\n';
+    }
+    if (line.refusedAsHttp) {
+        err_ << name_ << ':' << lineNumber_ << ": looks like HTTP; the script stops here\n";
+    }
+    if (!line.errors.empty() || line.refusedAsHttp) {
+        result_.status = 1;
+    }
+    if (line.exitRequested) {
+        result_.exitRequested = true;
+        session_.close();
+    }
+}
+
+void ScriptRunner::receive(std::string_view bytes) {
+    session_.receive(bytes, handler_);
+}
+
+void ScriptRunner::finish() {
+    session_.finish(handler_);
 }
 
 }  // namespace selvar::remote

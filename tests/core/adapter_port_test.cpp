@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -8,7 +9,9 @@
 
 #include "adapter_rig.h"
 #include "chiplink/mod_selvar_hw.h"
+#include "platform/adapters/adapter_port.h"
 #include "platform/adapters/adapter_provider.h"
+#include "platform/pacer.h"
 #include "platform/sim_board.h"
 
 namespace selvar::platform {
@@ -139,6 +142,57 @@ TEST(Adapters, AWaitMakesNoDeviceTrafficYetObserversHearTheParallelPortsReads) {
         EXPECT_EQ(rig.traffic.count('R', 0x378), 2000) << carrier.where;
         EXPECT_EQ(rig.traffic.accesses.size(), 2000u) << carrier.where;
         EXPECT_EQ(rig.traffic.accesses.back().value, 0x10) << carrier.where;  // the latch
+    }
+}
+
+// Time that moves only when slept on; it may raise the stop request after some sleeps.
+class SleepRecorder : public Clock {
+  public:
+    std::int64_t nowNs() override { return now; }
+    void sleepNs(std::int64_t ns) override {
+        slept.push_back(ns);
+        now += ns;
+        if (static_cast<int>(slept.size()) == stopAfter) {
+            stop = true;
+        }
+    }
+    std::int64_t now = 5'000'000;
+    std::vector<std::int64_t> slept;
+    int stopAfter = -1;
+    std::atomic<bool> stop{false};
+};
+
+class BareAdapter final : public AdapterPort {
+  public:
+    using AdapterPort::AdapterPort;
+
+  private:
+    void drive(std::uint8_t) override {}
+    bool sampleReadBack() override { return true; }
+};
+
+// A wait lasts as long as the parallel port's reads would (1 us each), slept in slices of at
+// most 10 ms so that a stop request ends it within one.
+TEST(Adapters, AWaitSleepsAsLongAsTheReadsWouldTakeInSlicesAStopCuts) {
+    struct Case {
+        long reads;
+        int stopAfter;  // -1: never; 0: already requested
+        std::vector<std::int64_t> slept;
+    };
+    const Case cases[] = {
+        {2000, -1, {2'000'000}},
+        {25'000, -1, {10'000'000, 10'000'000, 5'000'000}},
+        {25'000, 1, {10'000'000}},
+        {25'000, 0, {}},
+        {0, -1, {}},
+    };
+    for (const Case& c : cases) {
+        SleepRecorder clock;
+        clock.stopAfter = c.stopAfter;
+        clock.stop = c.stopAfter == 0;
+        BareAdapter port(0x378, clock);
+        port.wait(0x378, c.reads, &clock.stop);
+        EXPECT_EQ(clock.slept, c.slept) << c.reads << " reads, stop after " << c.stopAfter;
     }
 }
 

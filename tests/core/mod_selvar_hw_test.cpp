@@ -187,14 +187,23 @@ TEST(ModSelvarHwTransfer, TheFrameOfTheExample) {
 }
 
 TEST(ModSelvarHwTransfer, EveryCodePairLandsInTheRightChip) {
+    // Each word: Right code in the high byte, Left in the low; every bit of both bytes set
+    // somewhere, the top ones included.
+    struct Case {
+        GainCodes dut2, dut1;
+        std::uint16_t word2, word1;
+    };
+    const Case cases[] = {
+        {{.left = 0x80, .right = 0x01}, {.left = 0x7F, .right = 0xFE}, 0x0180, 0xFE7F},
+        {{.left = 0xFF, .right = 0x00}, {.left = 0x00, .right = 0xFF}, 0x00FF, 0xFF00},
+        {{.left = 0x55, .right = 0xAA}, {.left = 0xC0, .right = 0x3C}, 0xAA55, 0x3CC0},
+    };
     Rig rig;
     rig.hw.choosePort(PortChoice::Lpt2);
-    for (int code = 0; code < 256; code += 17) {
-        const GainCodes dut2{.left = code, .right = 255 - code};
-        const GainCodes dut1{.left = (code * 7) & 0xFF, .right = (code * 3) & 0xFF};
-        rig.hw.sendGainWords(dut2, dut1);
-        EXPECT_EQ(rig.board().gainRegister(1), gainWord(dut2));
-        EXPECT_EQ(rig.board().gainRegister(0), gainWord(dut1));
+    for (const Case& c : cases) {
+        rig.hw.sendGainWords(c.dut2, c.dut1);
+        EXPECT_EQ(rig.board().gainRegister(1), c.word2) << std::hex << c.word2;
+        EXPECT_EQ(rig.board().gainRegister(0), c.word1) << std::hex << c.word1;
     }
 }
 

@@ -28,6 +28,13 @@ for path in usr/bin/selvar usr/share/man/man1/selvar.1.gz usr/share/applications
     grep -qx "\./$path" <<<"$contents" || fail "$path is not in the package"
 done
 ! grep -q '^\./usr/local' <<<"$contents" || fail "files under /usr/local"
+# Every example the source tree has, as the README and the manual page point users to them.
+examples=$(cd "$(dirname "$0")/../../examples" && find . -type f ! -path '*/__pycache__/*' | sort)
+[ -n "$examples" ] || fail "no examples in the source tree"
+while read -r example; do
+    grep -qx "\./usr/share/doc/selvar/examples/${example#./}" <<<"$contents" ||
+        fail "examples/${example#./} is not in the package"
+done <<<"$examples"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6network6 libftdi1-2; do

@@ -2,10 +2,11 @@
 """The built program, windowless and with no display, driven over SCPI as a lab script drives
 it (PyVISA with the pyvisa-py backend), checked by its replies and by its port access log.
 
-Usage: remote_e2e_test.py SELVAR SWEEP_PY session|guard|sweep|script
+Usage: remote_e2e_test.py SELVAR SWEEP_PY session|guard|sweep|script|exit
 """
 import os
 import re
+import selectors
 import shutil
 import socket
 import subprocess
@@ -154,8 +155,51 @@ def case_script():
     check(run.returncode == 2, "--no-gui with nothing to drive it is a usage error")
 
 
+def read_until_closed(sockets, deadline):
+    """Everything each socket receives until the program closes it."""
+    received = {s: b"" for s in sockets}
+    with selectors.DefaultSelector() as selector:
+        for s in sockets:
+            selector.register(s, selectors.EVENT_READ)
+        while selector.get_map() and time.monotonic() < deadline:
+            for key, _ in selector.select(timeout=0.1):
+                chunk = key.fileobj.recv(65536)
+                received[key.fileobj] += chunk
+                if not chunk:
+                    selector.unregister(key.fileobj)
+    return received
+
+
+def case_exit():
+    proc, port, _ = start("exit")
+    # Their replies back up in the program: a receive buffer too small to hold them, and no
+    # reading until the exit has been sent. One of them never reads at all; another sends its
+    # lines just before the exit.
+    clients = []
+    for _ in range(3):
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        s.connect(("127.0.0.1", port))
+        clients.append(s)
+    reader, stuck, exiting = clients
+    stuck.sendall(b"*IDN?\n" * 10000)
+    time.sleep(0.3)  # its replies fill what the system holds for it
+    sent = time.monotonic()
+    reader.sendall(b"*IDN?\n" * 2000)
+    exiting.sendall(b"*IDN?;:SYSTem:EXIT\n*OPC?\n")
+    received = read_until_closed([reader, exiting], sent + 10)
+    check(proc.wait(timeout=10) == 0, "SYSTem:EXIT ends the run with status 0")
+    idn = subprocess.run([SELVAR, "--version"], env=ENV, capture_output=True, text=True).stdout
+    idn = b"Orvane,Selvar Control,0," + idn.split()[-1].encode() + b"\n"
+    check(received[exiting] == idn,
+          f"the exit's line is answered, nothing after it runs: {received[exiting][:80]!r}")
+    check(received[reader] == idn * 2000,
+          f"every line sent before the exit answered: {received[reader].count(idn)} of 2000")
+    check(time.monotonic() - sent < 3, "a client that never reads holds the exit up a second at most")
+
+
 {"session": case_session, "guard": case_guard, "sweep": case_sweep,
- "script": case_script}[CASE]()
+ "script": case_script, "exit": case_exit}[CASE]()
 if not FAILURES:
     shutil.rmtree(WORK)
 sys.exit(1 if FAILURES else 0)

@@ -43,17 +43,27 @@ TEST(ScriptRunner, PrintsRepliesAndNumberedErrorsAndSaysWhetherAnyErrorWasQueued
          1,
          {"resetAll"}},
     };
+    // Whole, and a byte at a time as a slow pipe delivers it: the same lines run alike.
     for (const Case& c : cases) {
-        testing::FakeInstrument instrument;
-        std::istringstream in(c.script);
-        std::ostringstream out;
-        std::ostringstream err;
-        const ScriptResult result = runScript(in, "s.scpi", instrument, out, err);
-        EXPECT_EQ(out.str(), c.out) << c.script.substr(0, 40);
-        EXPECT_EQ(err.str(), c.err) << c.script.substr(0, 40);
-        EXPECT_EQ(result.status, c.status) << c.script.substr(0, 40);
-        EXPECT_EQ(result.exitRequested, c.script.find("EXIT") != std::string::npos);
-        EXPECT_EQ(instrument.calls, c.calls) << c.script.substr(0, 40);
+        for (const std::size_t piece : {c.script.size(), std::size_t{1}}) {
+            testing::FakeInstrument instrument;
+            std::string out;
+            std::ostringstream err;
+            ScriptRunner runner(
+                "s.scpi", instrument, [&out](std::string_view line) { (out += line) += '\n'; },
+                err);
+            for (std::size_t at = 0; at < c.script.size() && !runner.stopped(); at += piece) {
+                runner.receive(std::string_view(c.script).substr(at, piece));
+            }
+            runner.finish();
+            const std::string what =
+                c.script.substr(0, 40) + " in pieces of " + std::to_string(piece);
+            EXPECT_EQ(out, c.out) << what;
+            EXPECT_EQ(err.str(), c.err) << what;
+            EXPECT_EQ(runner.result().status, c.status) << what;
+            EXPECT_EQ(runner.result().exitRequested, c.script.find("EXIT") != std::string::npos);
+            EXPECT_EQ(instrument.calls, c.calls) << what;
+        }
     }
 }
 

@@ -10,14 +10,21 @@ failures=0
 
 for signal in INT TERM HUP; do
     trace="$work/run-$signal.vcd"
-    QT_QPA_PLATFORM=offscreen "$selvar" --trace "$trace" 2>/dev/null &
+    errors="$work/run-$signal.err"
+    QT_QPA_PLATFORM=offscreen "$selvar" --trace "$trace" --scpi-port 0 2>"$errors" &
     pid=$!
-    # Start-up has run once its last read-back is on the port; wait until the file has grown.
-    for _ in $(seq 1 100); do
-        [ -s "$trace" ] && break
-        sleep 0.05
+    # The server starts once the start-up has run on the port: its line says the run is under
+    # way, whatever the trace has written out by then.
+    for _ in $(seq 1 500); do
+        grep -q 'serving SCPI' "$errors" && break
+        sleep 0.02
     done
-    sleep 0.5
+    if ! grep -q 'serving SCPI' "$errors"; then
+        echo "FAIL: SIG$signal run never said it was serving"
+        kill -KILL "$pid" 2>/dev/null || true
+        failures=$((failures + 1))
+        continue
+    fi
     kill -"$signal" "$pid"
     status=0
     wait "$pid" || status=$?

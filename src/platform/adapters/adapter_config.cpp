@@ -1,13 +1,18 @@
 #include "platform/adapters/adapter_config.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <climits>
+#include <vector>
 
 namespace selvar::platform {
 
 namespace {
 
 constexpr std::string_view kPinsKey = ",pins=";
+constexpr const char* kDeviceForms =
+    "ftdi: DEVICE is d:BUS/ADDR, i:VID:PID[:INDEX] or s:VID:PID:SERIAL";
 
 // 'what' and then rest, built by appending: GCC 12 at -O3 sees an overlapping copy (a false
 // -Wrestrict) when a one-character literal is put in front of a string.
@@ -25,6 +30,64 @@ std::optional<int> parsePin(std::string_view text) {
         return std::nullopt;
     }
     return value;
+}
+
+// A number as libftdi reads a device field: decimal, hex after 0x, octal after a leading 0 (BUS
+// and ADDR decimal only); no sign or blanks. Beyond `max` it would wrap into another number.
+bool isDeviceNumber(std::string_view text, unsigned long long max, bool decimalOnly) {
+    int base = 10;
+    if (!decimalOnly && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    } else if (!decimalOnly && text.size() > 1 && text[0] == '0') {
+        base = 8;
+    }
+    unsigned long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+    return !text.empty() && text.front() != '-' && ec == std::errc() && ptr == end && value <= max;
+}
+
+// TEXT cut at each separator into at most n fields, the last taking the rest.
+std::vector<std::string_view> splitFields(std::string_view text, char separator, std::size_t n) {
+    std::vector<std::string_view> fields;
+    while (fields.size() + 1 < n && text.find(separator) != std::string_view::npos) {
+        fields.push_back(text.substr(0, text.find(separator)));
+        text.remove_prefix(fields.back().size() + 1);
+    }
+    fields.push_back(text);
+    return fields;
+}
+
+// The fields of d:BUS/ADDR, i:VID:PID[:INDEX] and s:VID:PID:SERIAL: a wrong number is a usage
+// error now rather than a device not found (or another one) once the port is selected.
+bool checkFtdiDevice(std::string_view device, std::string& error) {
+    struct Field {
+        const char* name;
+        unsigned long long max;
+    };
+    const bool bus = device.starts_with("d:");
+    const bool serial = device.starts_with("s:");
+    const auto parts = splitFields(device.substr(2), bus ? '/' : ':', bus ? 2 : 3);
+    const bool shaped = bus      ? parts.size() == 2
+                        : serial ? parts.size() == 3 && !parts[2].empty()
+                                 : parts.size() >= 2;
+    if (!shaped) {
+        error = kDeviceForms;
+        return false;
+    }
+    const std::array<Field, 3> fields =
+        bus ? std::array<Field, 3>{Field{"BUS", UINT_MAX}, Field{"ADDR", UINT_MAX}, Field{}}
+            : std::array<Field, 3>{Field{"VID", 0xFFFF}, Field{"PID", 0xFFFF},
+                                   Field{"INDEX", INT_MAX}};
+    for (std::size_t i = 0; i < (serial ? 2 : parts.size()); ++i) {
+        if (!isDeviceNumber(parts[i], fields[i].max, bus)) {
+            error = "ftdi: " + std::string(fields[i].name) + " '" + echoed(parts[i]) +
+                    "' is not a number from 0 to " + std::to_string(fields[i].max);
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<Signal> signalNamed(std::string_view name) {
@@ -45,13 +108,13 @@ bool applyPins(std::string_view list, int pinCount, AdapterPins& pins, std::stri
         const std::size_t colon = item.find(':');
         const auto signal = signalNamed(item.substr(0, colon));
         if (colon == std::string_view::npos || !signal) {
-            error = "pins: '" + std::string(item) +
+            error = "pins: '" + echoed(item) +
                     "' is not SIGNAL:PIN with SIGNAL cs, clk, data, miso, mute or zcd";
             return false;
         }
         const auto pin = parsePin(item.substr(colon + 1));
         if (!pin || *pin < 0 || *pin >= pinCount) {
-            error = "pins: " + std::string(item) + ": the device has pins 0 to " +
+            error = "pins: " + echoed(item) + ": the device has pins 0 to " +
                     std::to_string(pinCount - 1);
             return false;
         }
@@ -111,18 +174,22 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
         const bool named =
             head.starts_with("d:") || head.starts_with("i:") || head.starts_with("s:");
         if (where.starts_with("ftdi:") && (head.size() < 3 || !named)) {
-            error = "ftdi: DEVICE is d:BUS/ADDR, i:VID:PID[:INDEX] or s:VID:PID:SERIAL";
+            error = kDeviceForms;
             return std::nullopt;
         }
     } else {
-        error = quoted(where, " is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
+        error = quoted(echoed(where), " is not ftdi[:DEVICE][,pins=...] or gpio:CHIP[,pins=...]");
         return std::nullopt;
     }
     // The name goes to libftdi or the kernel as it stands: plain printable ASCII only, so that
     // what is opened is what was typed and what the usage and the traces show.
     if (!std::all_of(head.begin(), head.end(), [](char c) { return c > ' ' && c < 0x7F; })) {
-        error = quoted(where.substr(0, pinsAt),
+        error = quoted(echoed(where.substr(0, pinsAt)),
                        ": the device or chip name may hold only printable ASCII characters");
+        return std::nullopt;
+    }
+    if (config.kind == AdapterConfig::Kind::Ftdi && !head.empty() &&
+        !checkFtdiDevice(head, error)) {
         return std::nullopt;
     }
     config.device = std::string(head);
@@ -134,6 +201,19 @@ std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::str
         return std::nullopt;
     }
     return config;
+}
+
+std::string echoed(std::string_view value) {
+    constexpr std::size_t kMaxEcho = 200;
+    if (value.size() <= kMaxEcho) {
+        return std::string(value);
+    }
+    // Not inside a UTF-8 sequence: back up over its continuation bytes.
+    std::size_t cut = kMaxEcho;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return std::string(value.substr(0, cut)) + "...";
 }
 
 std::string formatAdapterConfig(const AdapterConfig& config) {

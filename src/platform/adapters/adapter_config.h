@@ -28,6 +28,10 @@ bool namesAdapter(std::string_view where);
 // unknown signal, a pin used twice, a pin the device lacks).
 std::optional<AdapterConfig> parseAdapterConfig(std::string_view where, std::string& error);
 
+// A value as a message says it back: its first 200 bytes, then "..." when there were more
+// (an argument can be as long as the system allows; a message must stay readable).
+std::string echoed(std::string_view value);
+
 // The adapter as --parport takes it, every pin written out: parses back to the same adapter.
 std::string formatAdapterConfig(const AdapterConfig& config);
 

@@ -1,8 +1,6 @@
 #include "platform/adapters/adapter_port.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "platform/port_register.h"
 #include "platform/wiring.h"
@@ -39,14 +37,13 @@ void AdapterPort::write(std::uint16_t address, std::uint8_t value) {
 // Slept in slices, so that a stop request is seen within one of them.
 void AdapterPort::wait(std::uint16_t address, long reads, const std::atomic<bool>* stop) {
     registerOffset(base_, address);
-    constexpr auto kSlice = std::chrono::milliseconds(10);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::nanoseconds(reads * kAccessNs);
-    for (auto now = std::chrono::steady_clock::now(); now < end;
-         now = std::chrono::steady_clock::now()) {
+    constexpr std::int64_t kSliceNs = 10'000'000;
+    const std::int64_t end = clock_.nowNs() + std::int64_t{reads} * kAccessNs;
+    for (std::int64_t now = clock_.nowNs(); now < end; now = clock_.nowNs()) {
         if (stop && stop->load(std::memory_order_relaxed)) {
             return;
         }
-        std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(end - now, kSlice));
+        clock_.sleepNs(std::min(end - now, kSliceNs));
     }
 }
 

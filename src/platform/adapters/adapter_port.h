@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/pacer.h"
 #include "platform/port_io.h"
 
 namespace selvar::platform {
@@ -14,7 +15,8 @@ namespace selvar::platform {
 // no device traffic. Waits last as long as the parallel port's reads would, by the clock.
 class AdapterPort : public PortIo {
   public:
-    explicit AdapterPort(std::uint16_t base) : base_(base) {}
+    explicit AdapterPort(std::uint16_t base, Clock& clock = steadyClock())
+        : base_(base), clock_(clock) {}
 
     std::uint8_t read(std::uint16_t address) final;
     void write(std::uint16_t address, std::uint8_t value) final;
@@ -34,6 +36,7 @@ class AdapterPort : public PortIo {
 
   private:
     std::uint16_t base_;
+    Clock& clock_;            // what waits go by
     std::uint8_t latch_ = 0;  // a parallel port's data latch powers up at 0
     std::uint8_t control_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/adapters/adapter_provider.h"
 
 #include "platform/adapters/gpio_port.h"
+#include "platform/port_listing.h"
 
 namespace selvar::platform {
 
@@ -39,13 +40,19 @@ std::string adapterPinsMissing(const std::array<std::optional<AdapterConfig>, 3>
 
 std::string describeAdapters() {
     std::string text;
+    // Every heading, even over nothing: a missing one would leave the reader wondering whether
+    // that kind was looked for at all.
     const auto section = [&text](const char* title, const std::vector<std::string>& lines) {
-        text += title;
-        text += lines.empty() ? " none found\n" : "\n";
+        text += std::string(title) + "\n";
         for (const std::string& line : lines) {
             text += "  " + line + "\n";
         }
+        if (lines.empty()) {
+            text += "  none\n";
+        }
     };
+    section("Parallel ports (--parport LPTn=DEVICE with --port-io ppdev, LPTn=BASE with direct):",
+            describeParallelPorts());
     section("FTDI devices (--parport LPTn=ftdi:DEVICE):", listFtdiDevices());
     section("GPIO chips (--parport LPTn=gpio:CHIP):", listGpioChips(realSystemCalls()));
     return text;

@@ -34,8 +34,8 @@ class AdapterPortProvider : public PortProvider {
 std::string adapterPinsMissing(const std::array<std::optional<AdapterConfig>, 3>& adapters,
                                SystemCalls& sys);
 
-// For --list-adapters: the FTDI devices and GPIO chips there are, one per line, each as
-// --parport would name it.
+// For --list-adapters: the parallel ports, FTDI devices and GPIO chips there are, one per line
+// under each kind's heading ("none" under an empty one), each as --parport would name it.
 std::string describeAdapters();
 
 }  // namespace selvar::platform

@@ -184,7 +184,7 @@ PortProvider::Opened openFtdiPort(int lpt, std::uint16_t base, const AdapterConf
     auto transport = makeTransport();
     const std::string what =
         "cannot open the FTDI adapter " +
-        (config.device.empty() ? std::string("(the first with an MPSSE)") : config.device);
+        (config.device.empty() ? std::string("(the first with an MPSSE)") : echoed(config.device));
     FtdiStatus status = transport->open(config.device);
     const bool mpsse = status && transport->hasMpsse();
     if (status) {

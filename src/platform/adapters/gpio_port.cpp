@@ -170,7 +170,7 @@ PortProvider::Opened openGpioPort(int lpt, std::uint16_t base, const AdapterConf
     Chip chip = findChip(config.device, sys);
     if (chip.fd < 0) {
         const int err = errno;
-        return {nullptr, adapterFailure(lpt, "cannot open GPIO chip " + config.device,
+        return {nullptr, adapterFailure(lpt, "cannot open GPIO chip " + echoed(config.device),
                                         std::strerror(err), openFix(err))};
     }
     if (const std::string missing = missingLine(config.pins, chip); !missing.empty()) {
