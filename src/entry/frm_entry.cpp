@@ -108,9 +108,14 @@ void frmEntry::buildControls() {
 
 // The strip along the bottom says what a running job does; its stop button shows only then.
 void frmEntry::buildJobControls() {
-    lblJob_ = addControl<QLabel>(this, "", "lblJob", "", {30, 2475, 2565, 315});
+    lblJob_ = addControl<QLabel>(this, "", "lblJob", "", {30, 2430, 3330, 450});
+    lblJob_->setWordWrap(true);  // a long description takes a second line, not the button's room
     btnStop_ = addControl<QPushButton>(this, "Stop", "btnStop", "Stop the running job (Esc)",
-                                       {2730, 2445, 1395, 375});
+                                       {3420, 2445, 705, 375});
+    // The button keeps the column's right edge however wide its caption makes it; the text
+    // takes the rest of the row.
+    btnStop_->move(pixels(kClientWidth - 30) - btnStop_->width(), btnStop_->y());
+    lblJob_->resize(btnStop_->x() - pixels(60), lblJob_->height());
     btnStop_->hide();
 }
 
