@@ -53,19 +53,25 @@ struct Rig {
 TEST(Jobs, InputDuringARampRunsAfterItInTheOrderGiven) {
     struct Case {
         const char* what;
-        std::vector<const char*> clicks;
+        std::vector<std::string> clicks;
         int left;  // where Left ends, the ramp's stop being code 132
     };
+    // "entry:" names a control of the entry window, else of the DUT1 panel.
     const Case cases[] = {
         {"unity after the ramp", {"btn0dB"}, 192},
         {"max attenuation, then unity", {"btnMaxAtten", "btn0dB"}, 192},
         {"unity, then max attenuation", {"btn0dB", "btnMaxAtten"}, 0},
+        {"unity, then Reset All", {"btn0dB", "entry:btnResetAll"}, 0},
+        {"Reset All, then unity", {"entry:btnResetAll", "btn0dB"}, 192},
     };
     for (const Case& c : cases) {
         Rig r("5");
         r.startRamp();
-        for (const char* button : c.clicks) {
-            r.operatorClick(r.p.control<QPushButton>(r.dut1, button));
+        for (const std::string& click : c.clicks) {
+            const bool entry = click.starts_with("entry:");
+            r.operatorClick(
+                r.p.control<QPushButton>(entry ? static_cast<QWidget&>(r.p.entry()) : r.dut1,
+                                         click.substr(entry ? 6 : 0).c_str()));
         }
         EXPECT_GT(r.left(), 132) << c.what << ": the ramp ended too soon to tell";
         ASSERT_TRUE(testing::finishJob(r.p.program()));
