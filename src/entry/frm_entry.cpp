@@ -14,25 +14,27 @@
 
 #include "chiplink/mod_selvar_hw.h"
 #include "entry/mod_glbl_data.h"
+#include "entry/panels_link.h"
 #include "entry/placement.h"
 #include "entry/screen_fit.h"
+#include "entry/status_line.h"
 #include "panel/ui/frm_main.h"
-#include "panel/ui/panel_link.h"
 #include "platform/toolkit/toolkit.h"
 
 namespace selvar::entry {
 
 namespace {
 
-// Client area in twips.
+// Client area in twips: the specified 4155 by 2415, grown at the bottom by the row of further
+// buttons and the status line, so that no control above them moves.
 constexpr int kClientWidth = 4155;
-constexpr int kClientHeight = 2415 + 480;  // the job strip below the specified controls
+constexpr int kClientHeight = 3795;
 // The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
 constexpr int kFontPoints = 8;
 
 }  // namespace
 
-frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
+frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
                    QWidget& busMonitor)
     : glbl_(glbl),
       hw_(hw),
@@ -42,10 +44,13 @@ frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLin
     setObjectName("frmEntry");
     buildControls();
     connectHandlers();
+    link_.onReadBack([this] { showStatus(); });
     Form_Initialize();
 }
 
-frmEntry::~frmEntry() = default;
+frmEntry::~frmEntry() {
+    link_.onReadBack({});
+}
 
 int frmEntry::pixels(int twips) const {
     return platform::twipsToPixels(twips, dpi_);
@@ -95,6 +100,13 @@ void frmEntry::buildControls() {
     // so the other controls keep their places and the window its size.
     btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
                                       {2730, 90, 1395, 375});
+    static_assert(kButtonRow[0].top >= 1980 + 375 && kStatusLine.top >= kButtonRow[0].top + 375 &&
+                      kStatusLine.top + kStatusLine.height < kClientHeight,
+                  "the row and the status line lie below the specified controls, in the window");
+    lblStatus_ = addControl<QLabel>(this, "", "lblStatus", "", kStatusLine);
+    lblStatus_->setWordWrap(true);
+    lblStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     buildJobControls();
 
@@ -106,22 +118,22 @@ void frmEntry::buildControls() {
     }
 }
 
-// The strip along the bottom says what a running job does; its stop button shows only then.
+// The stop button sits at the right end of the status line's last row, shown only while a job
+// runs; the status line then leaves it room.
 void frmEntry::buildJobControls() {
-    lblJob_ = addControl<QLabel>(this, "", "lblJob", "", {30, 2430, 3330, 450});
-    lblJob_->setWordWrap(true);  // a long description takes a second line, not the button's room
     btnStop_ = addControl<QPushButton>(this, "Stop", "btnStop", "Stop the running job (Esc)",
-                                       {3420, 2445, 705, 375});
-    // The button keeps the column's right edge however wide its caption makes it; the text
-    // takes the rest of the row.
-    btnStop_->move(pixels(kClientWidth - 30) - btnStop_->width(), btnStop_->y());
-    lblJob_->resize(btnStop_->x() - pixels(60), lblJob_->height());
+                                       {kStatusLine.left + kStatusLine.width - 705,
+                                        kStatusLine.top + kStatusLine.height - 375, 705, 375});
+    btnStop_->move(pixels(kStatusLine.left + kStatusLine.width) - btnStop_->width(), btnStop_->y());
     btnStop_->hide();
 }
 
 void frmEntry::showJob(const QString& description) {
-    lblJob_->setText(description);
+    setJobText(description);
     btnStop_->setVisible(!description.isEmpty());
+    const int full = pixels(kStatusLine.width);
+    lblStatus_->resize(description.isEmpty() ? full : btnStop_->x() - lblStatus_->x() - pixels(60),
+                       lblStatus_->height());
 }
 
 void frmEntry::connectHandlers() {
@@ -233,10 +245,31 @@ void frmEntry::opt3BCh_Click() {
 void frmEntry::opt1DUT_Click() {
     btnDUT2_->setEnabled(false);
     glbl_.frmDUT2().hide();
+    showStatus();
 }
 
 void frmEntry::opt2DUT_Click() {
     btnDUT2_->setEnabled(true);
+    showStatus();
+}
+
+void frmEntry::setJobText(const QString& text) {
+    jobText_ = text;
+    showStatus();
+}
+
+void frmEntry::showStatus() {
+    const platform::SelectedPort& port = link_.port();
+    const StatusText status = statusText({.lpt = port.lpt(),
+                                          .opened = port.present(),
+                                          .port = port.description(),
+                                          .failure = port.failure(),
+                                          .chainLength = link_.lastReadBack().chainLength,
+                                          .dual = opt2DUT_->isChecked(),
+                                          .job = jobText_.toStdString()});
+    lblStatus_->setText(QString::fromStdString(status.text));
+    // In red, a warning is seen at a glance.
+    lblStatus_->setStyleSheet(status.warning ? QStringLiteral("color: #b00000;") : QString());
 }
 
 // A panel is a top-level window of its own, modeless, so the entry window stays usable.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
 #include "chiplink/port_choice.h"
 
@@ -11,7 +12,6 @@ class QRadioButton;
 
 namespace selvar::panel {
 class frmMain;
-class PanelLink;
 }  // namespace selvar::panel
 
 namespace selvar::chiplink {
@@ -21,16 +21,17 @@ class modSelvarHw;
 namespace selvar::entry {
 
 class modGlblData;
+class PanelsLink;
 
 // The entry window: port choice, single or daisy-chained boards, a button per gain panel and
-// the global reset. Constructing it runs the whole start-up, port traffic included, before it
-// is first shown; closing it ends the program.
+// the global reset; below them a row for further buttons and the status line, which says what
+// the selected port is and how many chips answered the last read-back. Constructing it runs the
+// whole start-up, port traffic included, before it is first shown; closing it ends the program.
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
     // busMonitor: the bus monitor window, shown by the fourth button.
-    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, panel::PanelLink& link,
-             QWidget& busMonitor);
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link, QWidget& busMonitor);
     ~frmEntry() override;
 
     // The operator's gestures, for remote control, through the same handlers.
@@ -41,7 +42,10 @@ class frmEntry : public QWidget {
     void pressPanelButton(int dut);  // "DUT1 Panel" / "DUT2 Panel"
     void pressResetAll();
 
-    // What the running job does, with the stop button beside it; an empty text: no job runs.
+    // What a running job does, shown on the status line's last line; empty when none runs.
+    void setJobText(const QString& text);
+    // What the running job does, on the status line, with the stop button at its right end;
+    // an empty text: no job runs, and the button is hidden.
     void showJob(const QString& description);
     QPushButton& stopButton() { return *btnStop_; }
 
@@ -66,10 +70,19 @@ class frmEntry : public QWidget {
     void btnBus_Click();
     void resetPanels();
     void resetPanelUnderMute(panel::frmMain& panel);
+    void showStatus();
 
     struct TwipsRect {
         int left, top, width, height;
     };
+    // The row below the specified controls, for the buttons of further functions, left to
+    // right, each as tall as "Bus Monitor" and an equal share of the width the controls above
+    // span (three of its width do not fit the window).
+    static constexpr std::array<TwipsRect, 3> kButtonRow = {
+        {{30, 2430, 1335, 375}, {1410, 2430, 1335, 375}, {2790, 2430, 1335, 375}}};
+    // The status line, below the row: room for four lines (port and chain, a warning, the job,
+    // one of them wrapped). A Stop button for the job belongs at its right end.
+    static constexpr TwipsRect kStatusLine = {30, 2880, 4095, 855};
     template <class Control>
     Control* addControl(QWidget* parent, const char* caption, const char* name, const char* tooltip,
                         TwipsRect r);
@@ -78,7 +91,7 @@ class frmEntry : public QWidget {
 
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
-    panel::PanelLink& link_;
+    PanelsLink& link_;
     QWidget& busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
@@ -92,7 +105,8 @@ class frmEntry : public QWidget {
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
     QPushButton* btnBus_ = nullptr;
-    QLabel* lblJob_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
+    QString jobText_;
     QPushButton* btnStop_ = nullptr;
 };
 

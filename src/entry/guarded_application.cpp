@@ -5,10 +5,16 @@
 #include <cstdio>
 #include <exception>
 
+#include "entry/program_icon.h"
+
 namespace selvar::entry {
 
 GuardedApplication::GuardedApplication(int& argc, char** argv, Reporter report)
-    : QApplication(argc, argv), report_(std::move(report)) {}
+    : QApplication(argc, argv), report_(std::move(report)) {
+    // Every window of the program, message boxes and file dialogs included, carries its icon.
+    setWindowIcon(programIcon());
+    setDesktopFileName(QStringLiteral("selvar"));
+}
 
 GuardedApplication::Reporter GuardedApplication::setReporter(Reporter report) {
     std::swap(report, report_);

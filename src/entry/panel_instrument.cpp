@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QString>
+#include <stdexcept>
 
 #include "entry/frm_entry.h"
 #include "entry/job_driver.h"
@@ -16,20 +17,96 @@ namespace selvar::entry {
 namespace {
 
 using Panel = panel::frmMain;
+using chiplink::PortChoice;
+using control::Port;
+using control::RampField;
+using control::RampTarget;
+using control::Slider;
 
-// The remote enums list the controls in the panel's own order.
-static_assert(static_cast<int>(remote::Slider::Pan) == static_cast<int>(Panel::GainSlider::Pan));
-static_assert(static_cast<int>(remote::RampField::Delay) ==
-              static_cast<int>(Panel::RampField::Delay));
-static_assert(static_cast<int>(remote::RampTarget::Gang) ==
-              static_cast<int>(Panel::RampTarget::Gang));
-static_assert(static_cast<int>(remote::Port::Lpt3) == static_cast<int>(chiplink::PortChoice::Lpt3));
-
-Panel::GainSlider gainSlider(remote::Slider slider) {
-    return static_cast<Panel::GainSlider>(slider);
+// Each mapping names every enumerator on both sides: a control added to one side and not the
+// other fails to build (-Wswitch), and none maps by position.
+[[noreturn]] void unknown() {
+    throw std::invalid_argument("no such control");
 }
-Panel::RampField rampFieldOf(remote::RampField field) {
-    return static_cast<Panel::RampField>(field);
+
+Panel::GainSlider gainSlider(Slider slider) {
+    switch (slider) {
+        case Slider::Left:
+            return Panel::GainSlider::Left;
+        case Slider::Right:
+            return Panel::GainSlider::Right;
+        case Slider::Gang:
+            return Panel::GainSlider::Gang;
+        case Slider::Pan:
+            return Panel::GainSlider::Pan;
+    }
+    unknown();
+}
+
+Panel::RampField rampFieldOf(RampField field) {
+    switch (field) {
+        case RampField::Top:
+            return Panel::RampField::Top;
+        case RampField::Bottom:
+            return Panel::RampField::Bottom;
+        case RampField::Step:
+            return Panel::RampField::Step;
+        case RampField::Delay:
+            return Panel::RampField::Delay;
+    }
+    unknown();
+}
+
+Panel::RampTarget panelTarget(RampTarget target) {
+    switch (target) {
+        case RampTarget::None:
+            return Panel::RampTarget::None;
+        case RampTarget::Left:
+            return Panel::RampTarget::Left;
+        case RampTarget::Right:
+            return Panel::RampTarget::Right;
+        case RampTarget::Gang:
+            return Panel::RampTarget::Gang;
+    }
+    unknown();
+}
+
+RampTarget controlTarget(Panel::RampTarget target) {
+    switch (target) {
+        case Panel::RampTarget::None:
+            return RampTarget::None;
+        case Panel::RampTarget::Left:
+            return RampTarget::Left;
+        case Panel::RampTarget::Right:
+            return RampTarget::Right;
+        case Panel::RampTarget::Gang:
+            return RampTarget::Gang;
+    }
+    unknown();
+}
+
+PortChoice portChoice(Port port) {
+    switch (port) {
+        case Port::Lpt1:
+            return PortChoice::Lpt1;
+        case Port::Lpt2:
+            return PortChoice::Lpt2;
+        case Port::Lpt3:
+            return PortChoice::Lpt3;
+    }
+    unknown();
+}
+
+Port controlPort(PortChoice choice) {
+    switch (choice) {
+        case PortChoice::Lpt1:
+            return Port::Lpt1;
+        case PortChoice::Lpt2:
+            return Port::Lpt2;
+        case PortChoice::Lpt3:
+            return Port::Lpt3;
+    }
+    unknown();
 }
 
 // A code label shows "C0h", or "XXh" where no chip could be told.
@@ -53,27 +130,27 @@ void PanelInstrument::resetAll() {
     entry_.pressResetAll();
 }
 
-void PanelInstrument::selectPort(remote::Port port) {
-    entry_.selectPort(static_cast<chiplink::PortChoice>(port));
+void PanelInstrument::selectPort(control::Port port) {
+    entry_.selectPort(portChoice(port));
 }
 
-remote::Port PanelInstrument::port() const {
-    return static_cast<remote::Port>(entry_.selectedPort());
+control::Port PanelInstrument::port() const {
+    return controlPort(entry_.selectedPort());
 }
 
-void PanelInstrument::selectTopology(remote::Topology topology) {
-    entry_.selectTopology(topology == remote::Topology::Dual);
+void PanelInstrument::selectTopology(control::Topology topology) {
+    entry_.selectTopology(topology == control::Topology::Dual);
 }
 
-remote::Topology PanelInstrument::topology() const {
-    return entry_.dualTopology() ? remote::Topology::Dual : remote::Topology::Single;
+control::Topology PanelInstrument::topology() const {
+    return entry_.dualTopology() ? control::Topology::Dual : control::Topology::Single;
 }
 
-void PanelInstrument::moveSlider(int dut, remote::Slider slider, int value) {
-    panel(dut).operatorMove(gainSlider(slider), value);
+void PanelInstrument::moveSlider(int dut, control::Slider slider, int value) {
+    panel(dut).setByCommand(gainSlider(slider), value);
 }
 
-int PanelInstrument::sliderValue(int dut, remote::Slider slider) const {
+int PanelInstrument::sliderValue(int dut, control::Slider slider) const {
     return panel(dut).sliderValue(gainSlider(slider));
 }
 
@@ -85,7 +162,7 @@ void PanelInstrument::set0dB(int dut) {
     panel(dut).press0dB();
 }
 
-remote::ReadBackCodes PanelInstrument::interrogate(int dut) {
+control::ReadBackCodes PanelInstrument::interrogate(int dut) {
     Panel& p = panel(dut);
     p.pressQuery();
     const auto [left, right] = p.readBackCodeTexts();
@@ -97,36 +174,36 @@ int PanelInstrument::chainLength() const {
 }
 
 // The lines are common to both boards; the operator works them from the DUT1 panel.
-void PanelInstrument::setPin(remote::PinLine line, bool checked) {
+void PanelInstrument::setPin(control::PinLine line, bool checked) {
     Panel& p = glbl_.frmDUT1();
-    platform::setCheckValue(line == remote::PinLine::Mute ? p.chkMute() : p.chkZCD(),
+    platform::setCheckValue(line == control::PinLine::Mute ? p.chkMute() : p.chkZCD(),
                             checked ? 1 : 0);
 }
 
-bool PanelInstrument::pin(remote::PinLine line) const {
+bool PanelInstrument::pin(control::PinLine line) const {
     Panel& p = glbl_.frmDUT1();
-    return platform::checkValue(line == remote::PinLine::Mute ? p.chkMute() : p.chkZCD()) == 1;
+    return platform::checkValue(line == control::PinLine::Mute ? p.chkMute() : p.chkZCD()) == 1;
 }
 
-void PanelInstrument::enterRampField(int dut, remote::RampField field, std::string_view text) {
+void PanelInstrument::enterRampField(int dut, control::RampField field, std::string_view text) {
     panel(dut).enterRampField(rampFieldOf(field),
                               QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-std::string PanelInstrument::rampField(int dut, remote::RampField field) const {
+std::string PanelInstrument::rampField(int dut, control::RampField field) const {
     return panel(dut).rampFieldText(rampFieldOf(field)).toStdString();
 }
 
-void PanelInstrument::selectRampTarget(int dut, remote::RampTarget target) {
-    panel(dut).selectRampTarget(static_cast<Panel::RampTarget>(target));
+void PanelInstrument::selectRampTarget(int dut, control::RampTarget target) {
+    panel(dut).selectRampTarget(panelTarget(target));
 }
 
-remote::RampTarget PanelInstrument::rampTarget(int dut) const {
-    return static_cast<remote::RampTarget>(panel(dut).selectedRampTarget());
+control::RampTarget PanelInstrument::rampTarget(int dut) const {
+    return controlTarget(panel(dut).selectedRampTarget());
 }
 
-void PanelInstrument::ramp(int dut, remote::RampDirection direction) {
-    panel(dut).pressRamp(direction == remote::RampDirection::Up);
+void PanelInstrument::ramp(int dut, control::RampDirection direction) {
+    panel(dut).pressRamp(direction == control::RampDirection::Up);
 }
 
 // Showing is the entry window's panel button; hiding is the panel's close box.

@@ -36,6 +36,9 @@ void PanelsLink::readBackGainRegisters() {
     const panel::ReadBackLabels labels = panel::readBackLabels(lastReadBack_);
     glbl_.frmDUT2().showReadBackCodes(labels.dut2Right, labels.dut2Left);
     glbl_.frmDUT1().showReadBackCodes(labels.dut1Right, labels.dut1Left);
+    if (readBackListener_) {
+        readBackListener_();
+    }
 }
 
 void PanelsLink::waitSteps(int delay, int step) {

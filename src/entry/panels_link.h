@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include "chiplink/mod_selvar_hw.h"
 #include "panel/ui/panel_link.h"
@@ -35,6 +36,9 @@ class PanelsLink final : public panel::PanelLink {
 
     // What the last read-back found (chain length 0 before the first).
     const chiplink::ReadBack& lastReadBack() const { return lastReadBack_; }
+    // Told after every read-back, once the panels show its codes; an empty function: nobody.
+    void onReadBack(std::function<void()> listener) { readBackListener_ = std::move(listener); }
+    const platform::SelectedPort& port() const { return port_; }
 
   private:
     chiplink::modSelvarHw& hw_;
@@ -43,6 +47,7 @@ class PanelsLink final : public panel::PanelLink {
     JobDriver& jobs_;
     chiplink::ReadBack lastReadBack_;
     const std::atomic<bool>* stopRequest_ = nullptr;
+    std::function<void()> readBackListener_;
 };
 
 }  // namespace selvar::entry

@@ -6,19 +6,8 @@
 #include "entry/frm_entry.h"
 #include "entry/panel_instrument.h"
 #include "monitor/frm_bus.h"
-#include "platform/sim_board.h"
 
 namespace selvar::entry {
-
-namespace {
-
-// The monitor's times run on the trace file's clock: simulated accesses, or a real port's time.
-platform::VcdTiming portTiming(platform::PortProvider& provider) {
-    auto* sim = dynamic_cast<platform::SimPortProvider*>(&provider);
-    return sim ? platform::VcdTiming::simulated(sim->accessNs()) : platform::VcdTiming::hardware();
-}
-
-}  // namespace
 
 Program::Program(std::unique_ptr<platform::PortProvider> provider,
                  platform::SelectedPort::FailureReporter reportFailure)
@@ -26,11 +15,11 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
       link_(hw_, port_, glbl_, jobs_),
-      capture_(portTiming(*provider_)),
+      capture_(provider_->timing()),
       captureAttachment_(port_.observers(), capture_) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
-    bus_ = std::make_unique<monitor::frmBus>(capture_, simBoard());
+    bus_ = std::make_unique<monitor::frmBus>(capture_, provider_->boardRegisters());
 }
 
 Program::~Program() {
@@ -64,7 +53,7 @@ frmEntry& Program::start() {
     return *entry_;
 }
 
-remote::Instrument& Program::instrument() const {
+control::Instrument& Program::instrument() const {
     if (!instrument_) {
         throw std::logic_error("the program has not started");
     }
@@ -76,11 +65,6 @@ frmEntry& Program::entry() const {
         throw std::logic_error("the program has not started");
     }
     return *entry_;
-}
-
-platform::SimBoard* Program::simBoard() {
-    auto* sim = dynamic_cast<platform::SimPortProvider*>(provider_.get());
-    return sim ? &sim->board() : nullptr;
 }
 
 }  // namespace selvar::entry

@@ -4,16 +4,12 @@
 #include <vector>
 
 #include "chiplink/mod_selvar_hw.h"
+#include "control/instrument.h"
 #include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "monitor/bus_capture.h"
 #include "platform/selected_port.h"
-#include "remote/instrument.h"
-
-namespace selvar::platform {
-class SimBoard;
-}
 
 namespace selvar::monitor {
 class frmBus;
@@ -48,11 +44,8 @@ class Program {
     frmEntry& start();
     frmEntry& entry() const;  // after start()
     // The program as remote commands drive it, through the windows' gestures; after start().
-    remote::Instrument& instrument() const;
+    control::Instrument& instrument() const;
 
-    platform::PortProvider& provider() { return *provider_; }
-    // The simulated board, when the port backend is the simulation; else null.
-    platform::SimBoard* simBoard();
     platform::SelectedPort& port() { return port_; }
     chiplink::modSelvarHw& hw() { return hw_; }
     modGlblData& glbl() { return glbl_; }
@@ -80,7 +73,7 @@ class Program {
     platform::ObserverAttachment captureAttachment_;
     std::unique_ptr<monitor::frmBus> bus_;
     std::unique_ptr<frmEntry> entry_;
-    std::unique_ptr<remote::Instrument> instrument_;
+    std::unique_ptr<control::Instrument> instrument_;
 };
 
 }  // namespace selvar::entry

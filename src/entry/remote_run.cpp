@@ -9,7 +9,7 @@
 
 namespace selvar::entry {
 
-RemoteRun::RemoteRun(const RemoteOptions& options, remote::Instrument& instrument,
+RemoteRun::RemoteRun(const RemoteOptions& options, control::Instrument& instrument,
                      std::function<void()> end)
     : options_(options), instrument_(instrument), end_(std::move(end)) {}
 

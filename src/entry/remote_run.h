@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "control/instrument.h"
 #include "entry/remote_options.h"
-#include "remote/instrument.h"
 
 namespace selvar::remote {
 class ScpiServer;
@@ -21,7 +21,7 @@ class ScriptFeed;
 // script run that has nothing left to serve, or a script whose output's reader went away).
 class RemoteRun {
   public:
-    RemoteRun(const RemoteOptions& options, remote::Instrument& instrument,
+    RemoteRun(const RemoteOptions& options, control::Instrument& instrument,
               std::function<void()> end);
     ~RemoteRun();
     RemoteRun(const RemoteRun&) = delete;
@@ -37,7 +37,7 @@ class RemoteRun {
     bool listen(std::string& error);
 
     const RemoteOptions& options_;
-    remote::Instrument& instrument_;
+    control::Instrument& instrument_;
     std::function<void()> end_;
     QObject context_;  // for the server's exit request
     std::unique_ptr<remote::ScpiServer> server_;

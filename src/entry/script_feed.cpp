@@ -46,7 +46,7 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 std::unique_ptr<ScriptFeed> ScriptFeed::open(const std::string& path,
-                                             remote::Instrument& instrument,
+                                             control::Instrument& instrument,
                                              std::function<void(const Outcome&)> ended,
                                              std::string& error) {
     const bool standardInput = path == "-";
@@ -70,7 +70,7 @@ std::unique_ptr<ScriptFeed> ScriptFeed::open(const std::string& path,
         new ScriptFeed(fd, standardInput ? "-" : path, instrument, std::move(ended)));
 }
 
-ScriptFeed::ScriptFeed(int fd, std::string name, remote::Instrument& instrument,
+ScriptFeed::ScriptFeed(int fd, std::string name, control::Instrument& instrument,
                        std::function<void(const Outcome&)> ended)
     : fd_(fd),
       name_(std::move(name)),

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/script_runner.h"
 
 class QSocketNotifier;
@@ -28,13 +28,14 @@ class ScriptFeed : public QObject {
 
     // Opens the script ("-": standard input); null with the reason when it cannot be read.
     // `ended` is called once, when the script has ended, and not from within this call.
-    static std::unique_ptr<ScriptFeed> open(const std::string& path, remote::Instrument& instrument,
+    static std::unique_ptr<ScriptFeed> open(const std::string& path,
+                                            control::Instrument& instrument,
                                             std::function<void(const Outcome&)> ended,
                                             std::string& error);
     ~ScriptFeed() override;
 
   private:
-    ScriptFeed(int fd, std::string name, remote::Instrument& instrument,
+    ScriptFeed(int fd, std::string name, control::Instrument& instrument,
                std::function<void(const Outcome&)> ended);
     void readSome();
     void writeReply(std::string_view line);

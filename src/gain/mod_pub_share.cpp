@@ -9,8 +9,6 @@
 namespace selvar::modPubShare {
 namespace {
 
-constexpr int kUnityCode = 192;
-
 // Ties to even, written out rather than left to the floating-point environment's rounding
 // mode, which is process-wide state that a library we load could change.
 float roundHalfEven(float value) {

@@ -7,6 +7,18 @@
 
 namespace selvar::modPubShare {
 
+// The gain code of 0.0 dB and the highest code, +31.5 dB; code 0 is the chip's full attenuation.
+inline constexpr int kUnityCode = 192;
+inline constexpr int kMaxCode = 255;
+
+// A code as a count of 0.5 dB steps from 0.0 dB, and back: exact, no rounding, no clamping.
+constexpr int halfDbOfCode(int code) {
+    return code - kUnityCode;
+}
+constexpr int codeOfHalfDb(int halfDb) {
+    return halfDb + kUnityCode;
+}
+
 // Gain in dB of a gain code: (code - 192) / 2. No clamping, code 0 is not special here.
 float codeToDb(std::int16_t code);
 

@@ -19,7 +19,7 @@
 #include "monitor/frame_table_model.h"
 #include "monitor/frame_texts.h"
 #include "monitor/line_trace_view.h"
-#include "platform/sim_board.h"
+#include "platform/selected_port.h"
 
 namespace selvar::monitor {
 
@@ -40,7 +40,7 @@ QString chipText(const char* name, std::uint16_t word) {
 
 }  // namespace
 
-frmBus::frmBus(BusCapture& capture, const platform::SimBoard* board)
+frmBus::frmBus(BusCapture& capture, const platform::BoardRegisters* board)
     : capture_(capture), board_(board), choosePath_(askSavePath) {
     setObjectName("frmBus");
     setWindowTitle("Orvane Selvar [Bus]");

@@ -14,7 +14,7 @@ class QTableView;
 class QTimer;
 
 namespace selvar::platform {
-class SimBoard;
+class BoardRegisters;
 }
 
 namespace selvar::monitor {
@@ -33,8 +33,8 @@ class frmBus : public QWidget, private CaptureListener {
     // Asks the operator where to save; an empty result saves nothing.
     using SavePathChooser = std::function<QString(QWidget& parent)>;
 
-    // board: the simulated board, or null on a real port.
-    frmBus(BusCapture& capture, const platform::SimBoard* board);
+    // board: the chips' registers where the board shows them (the simulation), else null.
+    frmBus(BusCapture& capture, const platform::BoardRegisters* board);
     ~frmBus() override;
 
     void setSavePathChooser(SavePathChooser chooser) { choosePath_ = std::move(chooser); }
@@ -55,7 +55,7 @@ class frmBus : public QWidget, private CaptureListener {
     void btnSave_Click();
 
     BusCapture& capture_;
-    const platform::SimBoard* board_;
+    const platform::BoardRegisters* board_;
     SavePathChooser choosePath_;
     FrameTableModel* model_ = nullptr;
     QTableView* tblFrames_ = nullptr;

@@ -80,7 +80,9 @@ PortProvider::Opened DirectPortProvider::open(int lpt, std::uint16_t base) {
         }
         return {nullptr, openFailure(lpt, "access to " + range(realBase) + " refused", err, fix)};
     }
-    return {std::make_unique<DirectPort>(sys_, base, realBase), {}};
+    return {std::make_unique<DirectPort>(sys_, base, realBase),
+            {},
+            lptName + " = " + range(realBase) + " (direct I/O)"};
 }
 
 }  // namespace selvar::platform

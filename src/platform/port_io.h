@@ -19,6 +19,9 @@ class PortIo {
     // Whether run() performs a batch as a whole (an adapter: one transfer for many line
     // changes) rather than access by access through read() and write().
     virtual bool runsBatches() const { return false; }
+    // Whether wait() keeps time by the clock (an adapter, whose reads would each be a USB round
+    // trip) rather than by making the reads.
+    virtual bool waitsByClock() const { return false; }
     // Performs a frame's steps on the port whose data register is at base and fills in the
     // batch's results.
     virtual void run(std::uint16_t base, BusBatch& batch) { runStepwise(*this, base, batch); }
@@ -39,9 +42,9 @@ class PortIo {
         }
     }
 
+  protected:
     static constexpr long kReadsPerStopCheck = 16;
 
-  protected:
     static bool stopRequested(const std::atomic<bool>* stop, long readsDone) {
         return stop && readsDone % kReadsPerStopCheck == 0 && stop->load(std::memory_order_relaxed);
     }

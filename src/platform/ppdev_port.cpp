@@ -105,7 +105,9 @@ PortProvider::Opened PpdevPortProvider::open(int lpt, std::uint16_t base) {
         sys_.close(fd);
         return {nullptr, openFailure(lpt, "cannot claim " + device, err, claimFix(err))};
     }
-    return {std::make_unique<PpdevPort>(sys_, fd, base), {}};
+    return {std::make_unique<PpdevPort>(sys_, fd, base),
+            {},
+            "LPT" + std::to_string(lpt) + " = " + device + " (ppdev)"};
 }
 
 }  // namespace selvar::platform

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/port_register.h"
+#include "platform/vcd_writer.h"
 #include "platform/wiring.h"
 
 namespace selvar::platform {
@@ -23,6 +24,10 @@ PortIo& absentPort() {
 
 }  // namespace
 
+VcdTiming PortProvider::timing() const {
+    return VcdTiming::hardware();
+}
+
 SelectedPort::SelectedPort(PortProvider& provider, FailureReporter reportFailure,
                            AccessObserver* observer)
     : provider_(provider), reportFailure_(std::move(reportFailure)), io_(&absentPort()) {
@@ -38,13 +43,16 @@ void SelectedPort::select(int lpt, std::uint16_t base) {
     backend_.reset();  // release the previous port before claiming another
     base_ = base;
     guardBase_ = base;
+    lpt_ = lpt;
     observers_.portSelected(base);
     PortProvider::Opened opened = provider_.open(lpt, base);
     backend_ = std::move(opened.io);
+    description_ = backend_ ? std::move(opened.description) : std::string();
+    failure_ = backend_ ? std::string() : std::move(opened.error);
     if (backend_) {
         io_ = backend_.get();
     } else if (reportFailure_) {
-        reportFailure_(opened.error);
+        reportFailure_(failure_);
     }
 }
 
@@ -94,7 +102,7 @@ void SelectedPort::wait(std::uint16_t address, long reads, const std::atomic<boo
     if (reads <= 0) {
         return;
     }
-    if (!io_->runsBatches()) {
+    if (!io_->waitsByClock()) {
         waitByReading(address, reads, stop);
         return;
     }
@@ -147,8 +155,10 @@ void SelectedPort::waitByReading(std::uint16_t address, long reads, const std::a
 PortIo& SelectedPort::drop(const PortLost& lost) {
     io_ = &absentPort();
     backend_.reset();
+    description_.clear();
+    failure_ = lost.what();
     if (reportFailure_) {
-        reportFailure_(lost.what());
+        reportFailure_(failure_);
     }
     return *io_;
 }

@@ -20,15 +20,36 @@ class PortAccessRefused : public std::runtime_error {
 };
 
 // Opens the backend for one LPT when the operator selects it.
+// The chips' registers as a board shows them without going through its port: only a simulated
+// board can, and the bus monitor shows them beside the traffic.
+struct VcdTiming;
+
+class BoardRegisters {
+  public:
+    virtual ~BoardRegisters() = default;
+    virtual int chips() const = 0;
+    // The gain register a chip latched on the last rising chip select (right code high byte);
+    // chip 0 is DUT1 (PC side), chip 1 is DUT2.
+    virtual std::uint16_t gainRegister(int chip) const = 0;
+};
+
 class PortProvider {
   public:
     struct Opened {
         std::unique_ptr<PortIo> io;  // null when the port could not be opened
         std::string error;           // device or address, strerror and the usual fix
+        // What was opened, as the operator knows it: "LPT1 = /dev/parport0 (ppdev)".
+        std::string description = {};
     };
     virtual ~PortProvider() = default;
     // lpt is 1..3; base is the port base the program will address (0x378, 0x278, 0x3BC).
     virtual Opened open(int lpt, std::uint16_t base) = 0;
+
+    // The clock its ports' accesses run on, for the waveforms and the monitor's times: a real
+    // port's steady clock unless the provider simulates its own.
+    virtual VcdTiming timing() const;
+    // The board's registers where they can be seen without the port; null on real hardware.
+    virtual const BoardRegisters* boardRegisters() const { return nullptr; }
 };
 
 // The port the program talks to: the backend of the selected LPT behind the address guard,
@@ -50,6 +71,11 @@ class SelectedPort final : public PortIo {
     // Closes the previous backend and opens the one for lpt at base.
     void select(int lpt, std::uint16_t base);
     bool present() const { return backend_ != nullptr; }
+    // The LPT last selected (0 before any); what its backend is while present, else why it
+    // could not be opened or was lost.
+    int lpt() const { return lpt_; }
+    const std::string& description() const { return description_; }
+    const std::string& failure() const { return failure_; }
     // The selected port's data register; 0 before any selection.
     std::uint16_t base() const { return base_; }
     AccessObservers& observers() { return observers_; }
@@ -121,6 +147,9 @@ class SelectedPort final : public PortIo {
     PortIo* io_;  // backend_, else the empty port
     std::uint32_t guardBase_ = kNothingSelected;
     std::uint16_t base_ = 0;
+    int lpt_ = 0;
+    std::string description_;
+    std::string failure_;
 };
 
 }  // namespace selvar::platform

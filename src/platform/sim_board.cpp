@@ -152,7 +152,10 @@ SimPortProvider::SimPortProvider(SimBoardConfig config) : board_(config), pacer_
 
 PortProvider::Opened SimPortProvider::open(int /*lpt*/, std::uint16_t base) {
     // One cable, one board: it answers at whichever port the operator picks.
-    return {std::make_unique<SimPortView>(board_, pacer_, base), {}};
+    const int chips = board_.chips();
+    return {std::make_unique<SimPortView>(board_, pacer_, base),
+            {},
+            "Simulated board, " + std::to_string(chips) + (chips == 1 ? " chip" : " chips")};
 }
 
 SimBoard& SimPortProvider::board() {

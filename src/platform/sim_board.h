@@ -5,6 +5,7 @@
 
 #include "platform/pacer.h"
 #include "platform/selected_port.h"
+#include "platform/vcd_writer.h"
 
 namespace selvar::platform {
 
@@ -17,7 +18,7 @@ struct SimBoardConfig {
 // The simulated demonstration board(s) behind a parallel port: the data-register latch and a
 // daisy chain of 16-bit shift registers. Registers are addressed by offset (0 data, 1 status,
 // 2 control). Everything a test needs to assert is observable.
-class SimBoard {
+class SimBoard final : public BoardRegisters {
   public:
     static constexpr int kMaxChips = 2;
 
@@ -28,10 +29,8 @@ class SimBoard {
     std::uint8_t readRegister(int offset);
     void writeRegister(int offset, std::uint8_t value);
 
-    int chips() const;
-    // The gain register a chip latched on the last rising chip select (right code high byte).
-    // chip 0 is DUT1 (PC side), chip 1 is DUT2.
-    std::uint16_t gainRegister(int chip) const;
+    int chips() const override;
+    std::uint16_t gainRegister(int chip) const override;
     // A chip's shift register as it is now: the last 16 bits it received.
     std::uint16_t shiftRegister(int chip) const;
     std::uint8_t dataLatch() const;
@@ -62,6 +61,8 @@ class SimPortProvider : public PortProvider {
     SimBoard& board();
     // The simulated duration of one access (0: pacing off).
     std::int64_t accessNs() const { return pacer_.periodNs(); }
+    VcdTiming timing() const override { return VcdTiming::simulated(accessNs()); }
+    const BoardRegisters* boardRegisters() const override { return &board_; }
 
   private:
     SimBoard board_;

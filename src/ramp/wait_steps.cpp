@@ -6,11 +6,6 @@
 
 namespace selvar::modPubShare {
 
-namespace {
-// At the slowest pacing (1 ms per access) a stop is seen within 16 ms.
-constexpr long kReadsPerStopCheck = 16;
-}  // namespace
-
 void waitSteps(platform::PortIo& io, std::uint16_t portBase, int delay, int step,
                const std::atomic<bool>* stop) {
     const int units = gain::mul16(delay, step);

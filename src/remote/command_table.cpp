@@ -1,6 +1,8 @@
 #include "remote/command_table.h"
 
-#include <span>
+#include <array>
+#include <cstddef>
+#include <stdexcept>
 
 #include "gain/mod_pub_share.h"
 #include "remote/params.h"
@@ -8,9 +10,15 @@
 namespace selvar::remote {
 namespace {
 
-constexpr int kLowestHalfDb = -192;  // code 0, -96.0 dB
-constexpr int kHighestHalfDb = 63;   // code 255, +31.5 dB
-constexpr int kUnityCode = 192;
+using control::PinLine;
+using control::RampDirection;
+using control::RampField;
+using control::RampTarget;
+using control::Slider;
+using modPubShare::codeOfHalfDb;
+using modPubShare::halfDbOfCode;
+using modPubShare::kMaxCode;
+
 constexpr int kPanLimit = 255;
 
 Outcome fail(int code) {
@@ -24,10 +32,17 @@ Outcome reply(std::string text) {
 // (Gang on its sum scale, twice the code); -96, NINF, -INF and -9.9E37 (what the query answers
 // for it) are code 0. Pan is R - L.
 Checked sliderValueForDb(const Param& param, Slider slider) {
-    if (slider == Slider::Pan) {
-        return numberParam(param, 2, -kPanLimit, kPanLimit);
+    int scale = 1;
+    switch (slider) {
+        case Slider::Pan:
+            return numberParam(param, 2, -kPanLimit, kPanLimit);
+        case Slider::Gang:
+            scale = 2;
+            break;
+        case Slider::Left:
+        case Slider::Right:
+            break;
     }
-    const int scale = slider == Slider::Gang ? 2 : 1;
     const bool negativeInfinity =
         (param.kind == ParamKind::Word &&
          (matchesKeyword(param.text, "NINF") || matchesKeyword(param.text, "-INF"))) ||
@@ -35,9 +50,23 @@ Checked sliderValueForDb(const Param& param, Slider slider) {
     if (negativeInfinity) {
         return {0, error::kNone};
     }
-    Checked halfDb = numberParam(param, 2, kLowestHalfDb, kHighestHalfDb);
-    halfDb.value = (halfDb.value + kUnityCode) * scale;
+    Checked halfDb = numberParam(param, 2, halfDbOfCode(0), halfDbOfCode(kMaxCode));
+    halfDb.value = codeOfHalfDb(halfDb.value) * scale;
     return halfDb;
+}
+
+// The slider's value label, as a query answers it.
+std::string valueLabel(Slider slider, int value) {
+    switch (slider) {
+        case Slider::Left:
+        case Slider::Right:
+            return labelReply(modPubShare::channelLabel(value));
+        case Slider::Gang:
+            return labelReply(modPubShare::gangLabel(value));
+        case Slider::Pan:
+            return modPubShare::panLabel(value);
+    }
+    throw std::invalid_argument("no such slider");
 }
 
 // Runs the gesture with the parameter's value once it checked out; else queues its error.
@@ -49,50 +78,57 @@ Outcome whenValid(Checked value, Gesture gesture) {
     return fail(value.error);
 }
 
-Outcome moveTo(const Call& call, Checked value) {
-    return whenValid(value, [&](int to) {
-        call.instrument.moveSlider(call.dut, static_cast<Slider>(call.arg), to);
-    });
-}
-
-Outcome setGain(const Call& call) {
-    return moveTo(call, sliderValueForDb(*call.param, static_cast<Slider>(call.arg)));
-}
-
-Outcome queryGain(const Call& call) {
-    const auto slider = static_cast<Slider>(call.arg);
-    const int value = call.instrument.sliderValue(call.dut, slider);
-    switch (slider) {
-        case Slider::Gang:
-            return reply(labelReply(modPubShare::gangLabel(value)));
-        case Slider::Pan:
-            return reply(modPubShare::panLabel(value));
-        default:
-            return reply(labelReply(modPubShare::channelLabel(value)));
+// A gain sent to DUT2 while the last read-back found a chain of one chip reaches no chip: the
+// command runs as the operator's gesture would, and the queue says why nothing may follow.
+Outcome checkDut2Present(const Call& call, Outcome outcome) {
+    if (outcome.error == error::kNone && call.dut == 2 &&
+        call.instrument.chainLength() == control::Instrument::kBitsPerChip) {
+        return {.error = error::kHardwareMissing, .detail = "chain holds 1 chip"};
     }
+    return outcome;
 }
 
-Outcome setCode(const Call& call) {
-    return moveTo(call, numberParam(*call.param, 1, 0, 255));
+Outcome moveTo(const Call& call, Slider slider, Checked value) {
+    return checkDut2Present(
+        call, whenValid(value, [&](int to) { call.instrument.moveSlider(call.dut, slider, to); }));
 }
 
-Outcome queryCode(const Call& call) {
-    return reply(
-        std::to_string(call.instrument.sliderValue(call.dut, static_cast<Slider>(call.arg))));
+Handler setGain(Slider slider) {
+    return [slider](const Call& call) {
+        return moveTo(call, slider, sliderValueForDb(*call.param, slider));
+    };
+}
+
+Handler queryGain(Slider slider) {
+    return [slider](const Call& call) {
+        return reply(valueLabel(slider, call.instrument.sliderValue(call.dut, slider)));
+    };
+}
+
+Handler setCode(Slider slider) {
+    return [slider](const Call& call) {
+        return moveTo(call, slider, numberParam(*call.param, 1, 0, kMaxCode));
+    };
+}
+
+Handler queryCode(Slider slider) {
+    return [slider](const Call& call) {
+        return reply(std::to_string(call.instrument.sliderValue(call.dut, slider)));
+    };
 }
 
 Outcome maxAtten(const Call& call) {
     call.instrument.setMaxAtten(call.dut);
-    return {};
+    return checkDut2Present(call, {});
 }
 
 Outcome unity(const Call& call) {
     call.instrument.set0dB(call.dut);
-    return {};
+    return checkDut2Present(call, {});
 }
 
 Outcome readBack(const Call& call) {
-    const ReadBackCodes codes = call.instrument.interrogate(call.dut);
+    const control::ReadBackCodes codes = call.instrument.interrogate(call.dut);
     return reply(std::to_string(codes.left) + ',' + std::to_string(codes.right));
 }
 
@@ -100,78 +136,99 @@ Outcome busLength(const Call& call) {
     return reply(std::to_string(call.instrument.chainLength()));
 }
 
-Outcome setPin(const Call& call) {
-    return whenValid(booleanParam(*call.param), [&](int on) {
-        call.instrument.setPin(static_cast<PinLine>(call.arg), on == 1);
-    });
+Handler setPin(PinLine line) {
+    return [line](const Call& call) {
+        return whenValid(booleanParam(*call.param),
+                         [&](int on) { call.instrument.setPin(line, on == 1); });
+    };
 }
 
-Outcome queryPin(const Call& call) {
-    return reply(call.instrument.pin(static_cast<PinLine>(call.arg)) ? "1" : "0");
+Handler queryPin(PinLine line) {
+    return [line](const Call& call) { return reply(call.instrument.pin(line) ? "1" : "0"); };
 }
 
-Outcome setRampField(const Call& call) {
-    call.instrument.enterRampField(call.dut, static_cast<RampField>(call.arg), call.param->text);
-    return {};
+Handler ramp(RampDirection direction) {
+    return [direction](const Call& call) {
+        call.instrument.ramp(call.dut, direction);
+        return Outcome{};
+    };
 }
 
-Outcome queryRampField(const Call& call) {
-    return reply(call.instrument.rampField(call.dut, static_cast<RampField>(call.arg)));
+// A keyword parameter's word and the value it stands for, listed side by side so that no
+// position in a list stands in for a value.
+template <typename Value>
+struct Keyword {
+    std::string_view word;
+    Value value;
+};
+
+constexpr Keyword<RampTarget> kTargets[] = {
+    {"LEFT", RampTarget::Left}, {"RIGHt", RampTarget::Right}, {"GANG", RampTarget::Gang}};
+constexpr Keyword<control::Topology> kTopologies[] = {{"SINGle", control::Topology::Single},
+                                                      {"DUAL", control::Topology::Dual}};
+constexpr Keyword<control::Port> kPorts[] = {
+    {"LPT1", control::Port::Lpt1}, {"LPT2", control::Port::Lpt2}, {"LPT3", control::Port::Lpt3}};
+constexpr Keyword<bool> kPanelStates[] = {{"HIDE", false}, {"SHOW", true}};
+
+// Sets what the parameter's keyword stands for, or queues the parameter's error.
+template <typename Value, std::size_t N, typename Set>
+Outcome setKeyword(const Param& param, const Keyword<Value> (&keywords)[N], Set set) {
+    std::array<std::string_view, N> words;
+    for (std::size_t i = 0; i < N; ++i) {
+        words[i] = keywords[i].word;
+    }
+    return whenValid(keywordParam(param, words),
+                     [&](int index) { set(keywords[static_cast<std::size_t>(index)].value); });
 }
 
-// Keyword lists in the order of their enumerations.
-constexpr std::string_view kTargets[] = {"LEFT", "RIGHt", "GANG"};
-constexpr std::string_view kTopologies[] = {"SINGle", "DUAL"};
-constexpr std::string_view kPorts[] = {"LPT1", "LPT2", "LPT3"};
-constexpr std::string_view kPanelStates[] = {"HIDE", "SHOW"};
-
-std::string keywordReply(std::span<const std::string_view> keywords, int index) {
-    return std::string(shortForm(keywords[static_cast<std::size_t>(index)]));
+// The short form of the keyword that stands for `value`; `none` when none does.
+template <typename Value, std::size_t N>
+std::string keywordReply(const Keyword<Value> (&keywords)[N], Value value,
+                         std::string_view none = {}) {
+    for (const Keyword<Value>& keyword : keywords) {
+        if (keyword.value == value) {
+            return std::string(shortForm(keyword.word));
+        }
+    }
+    return std::string(none);
 }
 
 Outcome setRampTarget(const Call& call) {
-    return whenValid(keywordParam(*call.param, kTargets), [&](int target) {
-        call.instrument.selectRampTarget(call.dut, static_cast<RampTarget>(target + 1));
+    return setKeyword(*call.param, kTargets, [&](RampTarget target) {
+        call.instrument.selectRampTarget(call.dut, target);
     });
 }
 
 Outcome queryRampTarget(const Call& call) {
-    const RampTarget target = call.instrument.rampTarget(call.dut);
-    return reply(target == RampTarget::None ? "NONE"
-                                            : keywordReply(kTargets, static_cast<int>(target) - 1));
-}
-
-Outcome ramp(const Call& call) {
-    call.instrument.ramp(call.dut, static_cast<RampDirection>(call.arg));
-    return {};
+    return reply(keywordReply(kTargets, call.instrument.rampTarget(call.dut), "NONE"));
 }
 
 Outcome setPanel(const Call& call) {
-    return whenValid(keywordParam(*call.param, kPanelStates),
-                     [&](int shown) { call.instrument.showPanel(call.dut, shown == 1); });
+    return setKeyword(*call.param, kPanelStates,
+                      [&](bool shown) { call.instrument.showPanel(call.dut, shown); });
 }
 
 Outcome queryPanel(const Call& call) {
-    return reply(keywordReply(kPanelStates, call.instrument.panelShown(call.dut) ? 1 : 0));
+    return reply(keywordReply(kPanelStates, call.instrument.panelShown(call.dut)));
 }
 
 Outcome setTopology(const Call& call) {
-    return whenValid(keywordParam(*call.param, kTopologies), [&](int topology) {
-        call.instrument.selectTopology(static_cast<Topology>(topology));
+    return setKeyword(*call.param, kTopologies, [&](control::Topology topology) {
+        call.instrument.selectTopology(topology);
     });
 }
 
 Outcome queryTopology(const Call& call) {
-    return reply(keywordReply(kTopologies, static_cast<int>(call.instrument.topology())));
+    return reply(keywordReply(kTopologies, call.instrument.topology()));
 }
 
 Outcome setPort(const Call& call) {
-    return whenValid(keywordParam(*call.param, kPorts),
-                     [&](int port) { call.instrument.selectPort(static_cast<Port>(port)); });
+    return setKeyword(*call.param, kPorts,
+                      [&](control::Port port) { call.instrument.selectPort(port); });
 }
 
 Outcome queryPort(const Call& call) {
-    return reply(keywordReply(kPorts, static_cast<int>(call.instrument.port())));
+    return reply(keywordReply(kPorts, call.instrument.port()));
 }
 
 // Stops the running job, whichever it is; the front end runs it as soon as its line is read.
@@ -180,46 +237,53 @@ Outcome abortJob(const Call& call) {
     return {};
 }
 
-Node settable(std::string_view name, Handler set, Handler query, int arg = 0) {
-    return {.name = name, .set = set, .query = query, .setTakesParam = true, .arg = arg};
+Node settable(std::string_view name, Handler set, Handler query) {
+    return {.name = name, .set = std::move(set), .query = std::move(query), .setTakesParam = true};
 }
 
-Node action(std::string_view name, Handler set, int arg = 0) {
-    return {.name = name, .set = set, .arg = arg};
+Node action(std::string_view name, Handler set) {
+    return {.name = name, .set = std::move(set)};
 }
 
 Node queryOnly(std::string_view name, Handler query) {
-    return {.name = name, .query = query};
+    return {.name = name, .query = std::move(query)};
+}
+
+Node rampField(std::string_view name, RampField field) {
+    return settable(
+        name,
+        [field](const Call& call) {
+            call.instrument.enterRampField(call.dut, field, call.param->text);
+            return Outcome{};
+        },
+        [field](const Call& call) { return reply(call.instrument.rampField(call.dut, field)); });
 }
 
 Node dutNode() {
-    const auto slider = [](std::string_view name, Handler set, Handler query, Slider which) {
-        return settable(name, set, query, static_cast<int>(which));
+    const auto gain = [](std::string_view name, Slider slider) {
+        return settable(name, setGain(slider), queryGain(slider));
     };
-    const auto field = [](std::string_view name, RampField which) {
-        return settable(name, setRampField, queryRampField, static_cast<int>(which));
+    const auto code = [](std::string_view name, Slider slider) {
+        return settable(name, setCode(slider), queryCode(slider));
     };
     return {
         .name = "DUT",
-        .children = {{.name = "GAIN",
-                      .children = {slider("LEFT", setGain, queryGain, Slider::Left),
-                                   slider("RIGHt", setGain, queryGain, Slider::Right),
-                                   slider("GANG", setGain, queryGain, Slider::Gang),
-                                   slider("PAN", setGain, queryGain, Slider::Pan)}},
-                     {.name = "CODE",
-                      .children = {slider("LEFT", setCode, queryCode, Slider::Left),
-                                   slider("RIGHt", setCode, queryCode, Slider::Right)}},
-                     action("MAXAtten", maxAtten),
-                     action("UNITy", unity),
-                     queryOnly("READback", readBack),
-                     {.name = "RAMP",
-                      .children = {field("TOP", RampField::Top), field("BOTTom", RampField::Bottom),
-                                   field("STEP", RampField::Step), field("DELay", RampField::Delay),
-                                   settable("TARGet", setRampTarget, queryRampTarget),
-                                   action("UP", ramp, static_cast<int>(RampDirection::Up)),
-                                   action("DOWN", ramp, static_cast<int>(RampDirection::Down)),
-                                   action("ABORt", abortJob)}},
-                     settable("PANel", setPanel, queryPanel)},
+        .children =
+            {{.name = "GAIN",
+              .children = {gain("LEFT", Slider::Left), gain("RIGHt", Slider::Right),
+                           gain("GANG", Slider::Gang), gain("PAN", Slider::Pan)}},
+             {.name = "CODE",
+              .children = {code("LEFT", Slider::Left), code("RIGHt", Slider::Right)}},
+             action("MAXAtten", maxAtten),
+             action("UNITy", unity),
+             queryOnly("READback", readBack),
+             {.name = "RAMP",
+              .children = {rampField("TOP", RampField::Top), rampField("BOTTom", RampField::Bottom),
+                           rampField("STEP", RampField::Step), rampField("DELay", RampField::Delay),
+                           settable("TARGet", setRampTarget, queryRampTarget),
+                           action("UP", ramp(RampDirection::Up)),
+                           action("DOWN", ramp(RampDirection::Down)), action("ABORt", abortJob)}},
+             settable("PANel", setPanel, queryPanel)},
         .numbered = true};
 }
 
@@ -229,8 +293,8 @@ Node buildTree() {
         settable("PORT", setPort, queryPort),
         settable("TOPology", setTopology, queryTopology),
         {.name = "BUS", .children = {queryOnly("LENGth", busLength)}},
-        settable("MUTE", setPin, queryPin, static_cast<int>(PinLine::Mute)),
-        settable("ZCDetect", setPin, queryPin, static_cast<int>(PinLine::Zcd)),
+        settable("MUTE", setPin(PinLine::Mute), queryPin(PinLine::Mute)),
+        settable("ZCDetect", setPin(PinLine::Zcd), queryPin(PinLine::Zcd)),
         action("ABORt", abortJob),
     };
     std::vector<Node> system = systemCommands();

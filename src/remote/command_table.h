@@ -1,42 +1,44 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/scpi_errors.h"
 #include "remote/scpi_lexer.h"
 
 namespace selvar::remote {
 
 // What a command handler gets: the instrument, the connection's status, the DUT its header
-// named (1 when it named none), the node's argument and its one parameter, if any.
+// named (1 when it named none) and its one parameter, if any.
 struct Call {
-    Instrument& instrument;
+    control::Instrument& instrument;
     StatusModel& status;
     int dut = 1;
-    int arg = 0;
     const Param* param = nullptr;
 };
 
 struct Outcome {
     int error = error::kNone;
-    std::optional<std::string> reply;
-    bool exit = false;  // SYSTem:EXIT: the front end decides how the program ends
+    std::optional<std::string> reply = std::nullopt;
+    bool exit = false;        // SYSTem:EXIT: the front end decides how the program ends
+    std::string detail = {};  // follows the error's message in the queue
 };
 
-using Handler = Outcome (*)(const Call&);
+// A handler carries what it acts on (which slider, field or line) in itself, as the enumerator
+// the instrument takes: no number stands in for a control on the way.
+using Handler = std::function<Outcome(const Call&)>;
 
 // One node of the command tree. The name is the long form; its upper-case head is the short.
 struct Node {
     std::string_view name;
     std::vector<Node> children = {};
-    Handler set = nullptr;
-    Handler query = nullptr;
+    Handler set = {};
+    Handler query = {};
     bool setTakesParam = false;  // else the command form takes none
-    int arg = 0;                 // tells the shared handlers which slider, field or line
     bool numbered = false;       // DUT<n>: takes a suffix 1 or 2
 };
 

@@ -73,7 +73,8 @@ Outcome wait(const Call&) {
 }
 
 Outcome nextError(const Call& call) {
-    return reply(errorReply(call.status.popError()));
+    const QueuedError next = call.status.popError();
+    return reply(errorReply(next.code, next.detail));
 }
 Outcome errorCount(const Call& call) {
     return number(static_cast<int>(call.status.errorCount()));

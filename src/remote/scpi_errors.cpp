@@ -26,6 +26,8 @@ std::string_view errorMessage(int code) {
             return "Data out of range";
         case error::kIllegalValue:
             return "Illegal parameter value";
+        case error::kHardwareMissing:
+            return "Hardware missing";
         case error::kQueueOverflow:
             return "Queue overflow";
         case error::kInputOverrun:
@@ -35,15 +37,20 @@ std::string_view errorMessage(int code) {
     }
 }
 
-std::string errorReply(int code) {
-    return std::to_string(code) + ",\"" + std::string(errorMessage(code)) + '"';
+std::string errorReply(int code, std::string_view detail) {
+    std::string text = std::to_string(code) + ",\"" + std::string(errorMessage(code));
+    if (!detail.empty()) {
+        text += ';';
+        text += detail;
+    }
+    return text + '"';
 }
 
-void StatusModel::push(int code) {
+void StatusModel::push(int code, std::string detail) {
     if (queue_.size() < kQueueCapacity) {
-        queue_.push_back(code);
+        queue_.push_back({code, std::move(detail)});
     } else {
-        queue_.back() = error::kQueueOverflow;
+        queue_.back() = {error::kQueueOverflow};
     }
     // The hundreds of a negative error number name its class and so its event bit.
     switch (-code / 100) {
@@ -64,13 +71,13 @@ void StatusModel::push(int code) {
     }
 }
 
-int StatusModel::popError() {
+QueuedError StatusModel::popError() {
     if (queue_.empty()) {
-        return error::kNone;
+        return {};
     }
-    const int code = queue_.front();
+    QueuedError next = std::move(queue_.front());
     queue_.pop_front();
-    return code;
+    return next;
 }
 
 void StatusModel::clear() {

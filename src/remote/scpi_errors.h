@@ -20,13 +20,20 @@ inline constexpr int kExecution = -200;
 inline constexpr int kSettingsConflict = -221;
 inline constexpr int kOutOfRange = -222;
 inline constexpr int kIllegalValue = -224;
+inline constexpr int kHardwareMissing = -241;
 inline constexpr int kQueueOverflow = -350;
 inline constexpr int kInputOverrun = -363;
 }  // namespace error
 
 std::string_view errorMessage(int code);
-// `code,"message"` as SYSTem:ERRor? answers it.
-std::string errorReply(int code);
+// `code,"message"` as SYSTem:ERRor? answers it; a detail follows the message after a semicolon:
+// `-241,"Hardware missing;chain holds 1 chip"`.
+std::string errorReply(int code, std::string_view detail = {});
+
+struct QueuedError {
+    int code = error::kNone;
+    std::string detail = {};
+};
 
 // One connection's error queue and IEEE 488.2 status registers.
 class StatusModel {
@@ -41,8 +48,8 @@ class StatusModel {
     static constexpr std::uint8_t kCommandError = 0x20;
 
     // Queues the error (the newest becomes -350 when the queue is full) and sets its event bit.
-    void push(int code);
-    int popError();  // 0 when empty
+    void push(int code, std::string detail = {});
+    QueuedError popError();  // code 0 when empty
     std::size_t errorCount() const { return queue_.size(); }
 
     void clear();  // *CLS
@@ -59,7 +66,7 @@ class StatusModel {
   private:
     static constexpr std::uint8_t kServiceRequest = 0x40;
 
-    std::deque<int> queue_;
+    std::deque<QueuedError> queue_;
     std::uint8_t eventStatus_ = 0;
     std::uint8_t eventEnable_ = 0;
     std::uint8_t serviceEnable_ = 0;

@@ -42,7 +42,7 @@ class Listener : public QTcpServer {
 
 }  // namespace
 
-ScpiServer::ScpiServer(Instrument& instrument, QObject* parent)
+ScpiServer::ScpiServer(control::Instrument& instrument, QObject* parent)
     : QObject(parent), instrument_(instrument) {
     exitDeadline_.setSingleShot(true);
     connect(&exitDeadline_, &QTimer::timeout, this, [this] { exitWhenFlushed(); });

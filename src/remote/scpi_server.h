@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/session.h"
 
 class QTcpServer;
@@ -30,7 +30,7 @@ class ScpiServer : public QObject {
     static constexpr int kMaxClients = 4;
     static constexpr std::chrono::milliseconds kDefaultIdleTimeout{600'000};
 
-    explicit ScpiServer(Instrument& instrument, QObject* parent = nullptr);
+    explicit ScpiServer(control::Instrument& instrument, QObject* parent = nullptr);
     ~ScpiServer() override;
 
     static QList<QHostAddress> loopback();  // 127.0.0.1 and ::1
@@ -77,7 +77,7 @@ class ScpiServer : public QObject {
     void reap();
     Client* clientOf(const TcpConnection* connection);
 
-    Instrument& instrument_;
+    control::Instrument& instrument_;
     std::vector<QTcpServer*> servers_;
     std::vector<std::unique_ptr<Client>> clients_;
     std::deque<QPointer<TcpConnection>> ready_;

@@ -4,7 +4,7 @@
 
 namespace selvar::remote {
 
-ScriptRunner::ScriptRunner(std::string name, Instrument& instrument, ReplySink reply,
+ScriptRunner::ScriptRunner(std::string name, control::Instrument& instrument, ReplySink reply,
                            std::ostream& err)
     : name_(std::move(name)),
       session_(instrument),

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/session.h"
 
 namespace selvar::remote {
@@ -24,7 +24,8 @@ class ScriptRunner {
   public:
     using ReplySink = std::function<void(std::string_view line)>;
 
-    ScriptRunner(std::string name, Instrument& instrument, ReplySink reply, std::ostream& err);
+    ScriptRunner(std::string name, control::Instrument& instrument, ReplySink reply,
+                 std::ostream& err);
     ScriptRunner(const ScriptRunner&) = delete;
     ScriptRunner& operator=(const ScriptRunner&) = delete;
 

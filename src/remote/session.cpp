@@ -137,8 +137,8 @@ bool isAbortLine(std::string_view line) {
 
 }  // namespace
 
-void Session::queue(int code, UnitResult& unit, LineResult& line) {
-    status_.push(code);
+void Session::queue(int code, UnitResult& unit, LineResult& line, std::string detail) {
+    status_.push(code, std::move(detail));
     unit.errors.push_back(code);
     line.errors.push_back(code);
 }
@@ -147,12 +147,12 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     UnitResult result{.query = unit.query};
     const Node& root = commandTree();
     const Resolved resolved = resolve(unit, root, *path.node, path.dut, path.viaDut);
-    const Handler handler = resolved.node == nullptr ? nullptr
-                            : unit.query             ? resolved.node->query
-                                                     : resolved.node->set;
-    const int code = resolved.error != error::kNone ? resolved.error
-                     : handler == nullptr           ? error::kUndefinedHeader
-                                                    : countError(*resolved.node, unit);
+    const Handler* handler = resolved.node == nullptr ? nullptr
+                             : unit.query             ? &resolved.node->query
+                                                      : &resolved.node->set;
+    const int code = resolved.error != error::kNone    ? resolved.error
+                     : handler == nullptr || !*handler ? error::kUndefinedHeader
+                                                       : countError(*resolved.node, unit);
     if (code != error::kNone) {
         queue(code, result, line);
         return result;
@@ -162,16 +162,16 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     }
     Outcome outcome;
     try {
-        const Call call{instrument_, status_, resolved.dut, resolved.node->arg,
+        const Call call{instrument_, status_, resolved.dut,
                         unit.params.empty() ? nullptr : &unit.params.front()};
-        const bool dut2Absent =
-            resolved.viaDut && resolved.dut == 2 && instrument_.topology() == Topology::Single;
-        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : handler(call);
+        const bool dut2Absent = resolved.viaDut && resolved.dut == 2 &&
+                                instrument_.topology() == control::Topology::Single;
+        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : (*handler)(call);
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }
     if (outcome.error != error::kNone) {
-        queue(outcome.error, result, line);
+        queue(outcome.error, result, line, std::move(outcome.detail));
     } else if (outcome.reply) {
         line.reply += (line.reply.empty() ? "" : ";") + *outcome.reply;
         result.replied = true;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 #include "remote/scpi_errors.h"
 
 namespace selvar::remote {
@@ -48,7 +48,7 @@ class Session {
     // Bytes kept while held; a front end stops reading beyond this.
     static constexpr std::size_t kMaxHeldBytes = 64 * 1024;
 
-    explicit Session(Instrument& instrument, JobWait jobWait = JobWait::Await)
+    explicit Session(control::Instrument& instrument, JobWait jobWait = JobWait::Await)
         : instrument_(instrument), jobWait_(jobWait) {}
 
     // Runs every line the bytes complete (ended by "\n" or "\r\n") and hands its result to
@@ -95,9 +95,9 @@ class Session {
     bool mayRunNow(const Node& node, bool query);
     void keep(std::string_view bytes, bool read);
     UnitResult execute(const Unit& unit, Path& path, LineResult& line);
-    void queue(int code, UnitResult& unit, LineResult& line);
+    void queue(int code, UnitResult& unit, LineResult& line, std::string detail = {});
 
-    Instrument& instrument_;
+    control::Instrument& instrument_;
     JobWait jobWait_;
     bool ownsJob_ = false;  // this connection started the running job
     std::optional<Progress> held_;

@@ -223,6 +223,8 @@ TEST(EntryPortFailure, IsReportedOnceAndTheProgramCarriesOnWithThePortAbsent) {
     EXPECT_EQ(TestProgram::visibleWindows(), std::vector<QWidget*>{&p.entry()});
     EXPECT_EQ(p.control<QLabel>(p.dut1(), "lblLtCode").text(), "XXh");
     EXPECT_EQ(p.dut1().txtTop().text(), "0.0");
+    QLabel& status = p.control<QLabel>(p.entry(), "lblStatus");
+    EXPECT_EQ(status.text(), "LPT1 not open: /dev/parport0: Permission denied (join group lp)");
 
     p.control<QPushButton>(p.entry(), "btnResetAll").click();
     EXPECT_EQ(p.failures().size(), 1u) << "an absent port is not reported on every access";
@@ -231,6 +233,7 @@ TEST(EntryPortFailure, IsReportedOnceAndTheProgramCarriesOnWithThePortAbsent) {
     EXPECT_EQ(p.failures().size(), 1u);
     EXPECT_TRUE(p.program().port().present());
     EXPECT_EQ(p.control<QLabel>(p.dut1(), "lblLtCode").text(), "0h");
+    EXPECT_EQ(status.text(), "Simulated board, 2 chips; 2 chips answer");
 }
 
 TEST(EntryTrace, HoldsEveryAccessOnceTheProgramHasGone) {

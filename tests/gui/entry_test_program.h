@@ -44,7 +44,7 @@ inline bool finishJob(Program& program, int timeoutMs = 60000) {
 class TestProgram {
   public:
     explicit TestProgram(platform::SimBoardConfig config = unpacedBoard())
-        : TestProgram(std::make_unique<platform::SimPortProvider>(config)) {}
+        : TestProgram(new platform::SimPortProvider(config)) {}
     // extra (may be null) observes every access too, for as long as the program runs.
     explicit TestProgram(std::unique_ptr<platform::PortProvider> provider,
                          std::unique_ptr<platform::AccessObserver> extra = nullptr)
@@ -63,11 +63,10 @@ class TestProgram {
     panel::frmMain& dut1() { return program_.frmDUT1(); }
     panel::frmMain& dut2() { return program_.frmDUT2(); }
     platform::SimBoard& board() {
-        platform::SimBoard* board = program_.simBoard();
-        if (!board) {
+        if (!sim_) {
             throw std::logic_error("not on the simulated board");
         }
-        return *board;
+        return sim_->board();
     }
     AccessRecorder& log() { return log_; }
     const std::vector<std::string>& failures() const { return failures_; }
@@ -93,6 +92,13 @@ class TestProgram {
     }
 
   private:
+    // Owned by the program from here on.
+    explicit TestProgram(platform::SimPortProvider* sim)
+        : TestProgram(std::unique_ptr<platform::PortProvider>(sim)) {
+        sim_ = sim;
+    }
+
+    platform::SimPortProvider* sim_ = nullptr;
     std::vector<std::string> failures_;
     AccessRecorder log_;
     Program program_;

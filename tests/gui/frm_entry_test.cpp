@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 
 #include "entry/placement.h"
 #include "entry_test_program.h"
+#include "monitor/frm_bus.h"
 #include "platform/toolkit/toolkit.h"
 
 namespace selvar::entry {
@@ -117,10 +119,55 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
             EXPECT_LE(button->sizeHint().width(), button->width()) << c.name << ": caption clipped";
         }
     }
+    // The window grew at the bottom only: the status line lies below every control above.
     const double dpi = e.screen()->logicalDotsPerInch();
-    // The window grows only at the bottom, below the controls listed here.
-    EXPECT_EQ(e.width(), platform::twipsToPixels(4155, dpi));
-    EXPECT_GT(e.height(), platform::twipsToPixels(2415, dpi));
+    EXPECT_EQ(e.size(),
+              QSize(platform::twipsToPixels(4155, dpi), platform::twipsToPixels(3795, dpi)));
+    const QRect status = p.control<QLabel>(e, "lblStatus").geometry();
+    EXPECT_GT(status.top(), p.control<QWidget>(e, "fraCBus").geometry().bottom());
+    EXPECT_GT(status.top(), p.control<QWidget>(e, "btnDUT2").geometry().bottom());
+}
+
+// The status line names the board the port reaches and the chain the last read-back found, and
+// warns of a chain shorter than the topology selected.
+TEST(EntryStatus, SaysWhatThePortReachesAndWarnsOfAMissingChip) {
+    struct Case {
+        int chips;
+        bool dual;
+        const char* text;
+    };
+    const Case cases[] = {
+        {2, false, "Simulated board, 2 chips; 2 chips answer"},
+        {2, true, "Simulated board, 2 chips; 2 chips answer"},
+        {1, false, "Simulated board, 1 chip; 1 chip answers"},
+        {1, true,
+         "Simulated board, 1 chip; 1 chip answers\n"
+         "Warning: Dual DUT, but the chain holds 1 chip."},
+        {0, false,
+         "Simulated board, 0 chips; no chip answers\n"
+         "Warning: check the cable and the boards' power."},
+    };
+    for (const Case& c : cases) {
+        TestProgram p(testing::unpacedBoard(c.chips));
+        if (c.dual) {
+            p.control<QRadioButton>(p.entry(), "opt2DUT").click();
+        }
+        EXPECT_EQ(p.control<QLabel>(p.entry(), "lblStatus").text().toStdString(), c.text)
+            << c.chips << (c.dual ? " dual" : " single");
+    }
+}
+
+// Every window carries the program's icon: at 32 pixels, its dark blue ground at the left edge.
+TEST(ProgramWindows, CarryTheProgramsIcon) {
+    TestProgram p;
+    for (QWidget* w :
+         {static_cast<QWidget*>(&p.entry()), static_cast<QWidget*>(&p.dut1()),
+          static_cast<QWidget*>(&p.dut2()), static_cast<QWidget*>(&p.program().frmBus())}) {
+        const QImage image = w->windowIcon().pixmap(32, 32).toImage();
+        ASSERT_FALSE(image.isNull()) << w->objectName().toStdString();
+        EXPECT_EQ(image.pixelColor(4, 16), QColor(0x1f, 0x3b, 0x57))
+            << w->objectName().toStdString();
+    }
 }
 
 TEST(EntryWindow, TabVisitsTheSelectedOptionsAndTheEnabledButtonsInOrder) {

@@ -35,9 +35,10 @@ class DataReadCounter : public platform::AccessObserver {
 // The program as main assembles it, without its entry window: the port chosen and both panels
 // at maximum attenuation, every data-register read counted.
 struct Bench {
-    entry::Program program{std::make_unique<platform::SimPortProvider>(
-                               platform::SimBoardConfig{.chips = 2, .accessNs = 0}),
-                           [](const std::string&) {}};
+    std::unique_ptr<platform::SimPortProvider> sim = std::make_unique<platform::SimPortProvider>(
+        platform::SimBoardConfig{.chips = 2, .accessNs = 0});
+    platform::SimBoard& simBoard = sim->board();
+    entry::Program program{std::move(sim), [](const std::string&) {}};
     DataReadCounter counter;
     platform::ObserverAttachment attachment{program.observers(), counter};
     frmMain& dut1 = program.frmDUT1();
@@ -60,7 +61,7 @@ struct Bench {
     static std::string label(frmMain& panel, const char* name) {
         return panel.findChild<QLabel*>(QString::fromLatin1(name))->text().toStdString();
     }
-    platform::SimBoard& board() { return *program.simBoard(); }
+    platform::SimBoard& board() { return simBoard; }
     void expectChipsHoldThePanels(const char* what) {
         EXPECT_EQ(board().gainRegister(0), chiplink::gainWord(dut1.gainCodes())) << what;
         EXPECT_EQ(board().gainRegister(1), chiplink::gainWord(dut2.gainCodes())) << what;

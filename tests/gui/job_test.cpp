@@ -98,8 +98,9 @@ TEST(Jobs, EscInAnyWindowAndTheStopButtonEndARampAfterTheMoveInProgress) {
         Rig r("50");  // 100 ms after each move: six seconds in all
         r.startRamp();
         EXPECT_TRUE(r.p.control<QPushButton>(r.p.entry(), "btnStop").isVisible()) << c.what;
-        EXPECT_EQ(r.p.control<QLabel>(r.p.entry(), "lblJob").text(),
-                  "Ramp DUT1 Left 0.0 dB -> -30.0 dB")
+        EXPECT_TRUE(r.p.control<QLabel>(r.p.entry(), "lblStatus")
+                        .text()
+                        .endsWith("\nRamp DUT1 Left 0.0 dB -> -30.0 dB"))
             << c.what;
         c.stop(r);
         EXPECT_TRUE(testing::finishJob(r.p.program(), 100)) << c.what << ": still running";

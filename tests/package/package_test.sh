@@ -37,7 +37,7 @@ while read -r example; do
 done <<<"$examples"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6network6 libftdi1-2; do
+for library in libqt6widgets6 libqt6network6 libqt6svg6 libftdi1-2; do
     grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "section $(dpkg-deb -f "$deb" Section)"

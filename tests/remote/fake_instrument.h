@@ -6,9 +6,19 @@
 #include <utility>
 #include <vector>
 
-#include "remote/instrument.h"
+#include "control/instrument.h"
 
 namespace selvar::remote::testing {
+
+using control::Instrument;
+using control::PinLine;
+using control::Port;
+using control::RampDirection;
+using control::RampField;
+using control::RampTarget;
+using control::ReadBackCodes;
+using control::Slider;
+using control::Topology;
 
 // Holds what the gestures leave behind and records each gesture as a line of text, so that a
 // test states both the state a command leaves and the calls it made.

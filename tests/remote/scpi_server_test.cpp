@@ -241,7 +241,7 @@ TEST_F(ScpiServerTest, AnAddressThatCannotBeServedLeavesNoneServed) {
 // must still wait until the gesture has ended.
 class NestedLoopInstrument : public testing::FakeInstrument {
   public:
-    void ramp(int dut, RampDirection direction) override {
+    void ramp(int dut, control::RampDirection direction) override {
         FakeInstrument::ramp(dut, direction);
         QTest::qWait(200);
         calls.push_back("ramp ended");
@@ -279,7 +279,7 @@ class JobInstrument : public testing::FakeInstrument {
     bool running = false;
     std::vector<std::function<void()>> waiting;
 
-    void ramp(int dut, RampDirection direction) override {
+    void ramp(int dut, control::RampDirection direction) override {
         FakeInstrument::ramp(dut, direction);
         running = true;
     }

@@ -10,6 +10,8 @@
 namespace selvar::remote {
 namespace {
 
+using control::Slider;
+using control::Topology;
 using testing::FakeInstrument;
 
 struct Exchange {
@@ -175,6 +177,30 @@ TEST(ScpiSession, RefusesDut2CommandsInTheSingleTopology) {
     EXPECT_EQ(exchange.errors, (std::vector<int>{-221, -221}));
     EXPECT_EQ(exchange.replies, (std::vector<std::string>{"-9.9E37"}));
     EXPECT_EQ(instrument.calls, (std::vector<std::string>{"moveSlider 1 0 192"}));
+}
+
+// A gain for DUT2 while the last read-back found one chip still runs, and says it reached none.
+TEST(ScpiSession, AGainForDut2OnAOneChipChainRunsAndQueuesHardwareMissing) {
+    const std::string missing = "-241,\"Hardware missing;chain holds 1 chip\"";
+    const Case cases[] = {
+        {"DUT2:GAIN:RIGH 0;:SYST:ERR?", missing, {-241}, {"moveSlider 2 1 192"}},
+        {"DUT2:CODE:LEFT 7", "", {-241}, {"moveSlider 2 0 7"}},
+        {"DUT2:MAXA", "", {-241}, {"setMaxAtten 2"}},
+        {"DUT2:GAIN:LEFT 99", "", {-222}, {}},
+        {"DUT2:GAIN:LEFT?", "-9.9E37", {}, {}},
+        {"DUT1:GAIN:LEFT 0", "", {}, {"moveSlider 1 0 192"}},
+    };
+    for (const Case& c : cases) {
+        FakeInstrument instrument;
+        instrument.chain = 16;
+        Session session(instrument);
+        const Exchange exchange = send(session, c.line + "\n");
+        EXPECT_EQ(exchange.replies,
+                  c.reply.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.reply})
+            << c.line;
+        EXPECT_EQ(exchange.errors, c.errors) << c.line;
+        EXPECT_EQ(instrument.calls, c.calls) << c.line;
+    }
 }
 
 TEST(ScpiSession, AFailingGestureIsAnExecutionErrorAndNoReply) {

@@ -50,9 +50,11 @@ class frmMain : public QWidget {
     enum class GainSlider { Left, Right, Gang, Pan };
     enum class RampField { Top, Bottom, Step, Delay };
     enum class RampTarget { None, Left, Right, Gang };
-    // A drag of the slider to `value`: Scroll and Change run, with the projections; a value
-    // equal to the current one runs nothing.
-    void operatorMove(GainSlider slider, int value);
+    // A remote set of the slider to `value`: the value is assigned, which runs its Change (Left
+    // and Right send their frame there), then the projection its Scroll runs; Scroll's own
+    // Change, a repeat of the frame just sent, is left out. All four sliders end where the
+    // operator's drag to `value` leaves them. A value equal to the current one runs nothing.
+    void setByCommand(GainSlider slider, int value);
     int sliderValue(GainSlider slider) const;
     void pressMaxAtten();
     void press0dB();

@@ -64,6 +64,15 @@ struct frmMain::Controls {
     // Creates every control of the panel inside window, with its designer values, and lays
     // them out in the window's client area.
     explicit Controls(QWidget& window);
+
+  private:
+    // Each frame's controls, made and laid out inside it; then the frames in the window.
+    void buildGainControl(QWidget& window);
+    void layOutGainControl(QWidget& window);
+    void buildModeControl(QWidget& window);
+    void buildLoopback(QWidget& window);
+    void buildRamp(QWidget& window);
+    void layOutClient(QWidget& window);
 };
 
 }  // namespace selvar::panel

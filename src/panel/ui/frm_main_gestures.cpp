@@ -19,10 +19,24 @@ platform::Slider& frmMain::sliderOf(GainSlider slider) const {
     return *c_->sldSkw0;
 }
 
-// A tracking slider's position change is a drag: Qt announces it as an action, which is what
-// tells the slider that the operator moved it, and then applies the value.
-void frmMain::operatorMove(GainSlider slider, int value) {
-    sliderOf(slider).setSliderPosition(value);
+void frmMain::setByCommand(GainSlider slider, int value) {
+    platform::Slider& target = sliderOf(slider);
+    if (target.value() == value) {
+        return;
+    }
+    target.setValue(value);  // no action announced: Change runs, Scroll does not
+    switch (slider) {
+        case GainSlider::Left:
+        case GainSlider::Right:
+            projectOntoGangPan();
+            break;
+        case GainSlider::Gang:
+            projectOntoLeftRight(1);
+            break;
+        case GainSlider::Pan:
+            projectOntoLeftRight(0);
+            break;
+    }
 }
 
 int frmMain::sliderValue(GainSlider slider) const {

@@ -128,6 +128,16 @@ frmMain::Controls::Controls(QWidget& window) {
     font.setPointSize(kFontPoints);
     window.setFont(font);
 
+    buildGainControl(window);
+    layOutGainControl(window);
+    buildModeControl(window);
+    buildLoopback(window);
+    buildRamp(window);
+    layOutClient(window);
+}
+
+// Gain Control: a caption, slider, target option, value and unit per slider.
+void frmMain::Controls::buildGainControl(QWidget& window) {
     const char* const channelWidest = "-127.5";
 
     frmGainCtrl = frame(&window, "frmGainCtrl", "Gain Control");
@@ -162,40 +172,9 @@ frmMain::Controls::Controls(QWidget& window) {
     for (std::size_t i = 0; i < 4; ++i) {
         lblDb[i] = unitLabel(frmGainCtrl, i);
     }
+}
 
-    fraModalCtrl = frame(&window, "fraModalCtrl", "Mode Control");
-    chkZCD = named(new platform::CheckBox(QStringLiteral("Zero-Cross Detection"), fraModalCtrl),
-                   "chkZCD", "Toggle: ZCD pin (common)");
-    chkMute = named(new platform::CheckBox(QStringLiteral("Mute by Pin"), fraModalCtrl), "chkMute",
-                    "Toggle: Mute pin (common)");
-    btnMaxAtten = button(fraModalCtrl, "btnMaxAtten", "-Inf (dB)", "Zoom: max attenuation");
-    btn0dB = button(fraModalCtrl, "btn0dB", "0.0 (dB)", "Zoom: unity gain");
-
-    fraLoopback = frame(&window, "fraLoopback", "Register Loopback");
-    lblLtCodeSt = label(fraLoopback, "lblLtCodeSt", "Left Code");
-    lblLtCode = valueLabel(fraLoopback, "lblLtCode", "XXh");
-    lblRtCodeSt = label(fraLoopback, "lblRtCodeSt", "Right Code");
-    lblRtCode = valueLabel(fraLoopback, "lblRtCode", "XXh");
-    btnQuery = button(fraLoopback, "btnQuery", "Interrogate", "Query: DUT gain register");
-
-    fraRamp = frame(&window, "fraRamp", "Ramp");
-    lblTop = label(fraRamp, "lblTop", "Top");
-    txtTop = stopField(fraRamp, "txtTop", "Upper stop", "0");
-    lblBottom = label(fraRamp, "lblBottom", "Bottom");
-    txtBottom = stopField(fraRamp, "txtBottom", "Lower stop", "-30");
-    lblStep = label(fraRamp, "lblStep", "Step");
-    cmbStep = listField(fraRamp, "cmbStep", "Ramp unit", ramp::kStepList, "X");
-    lblDelay = label(fraRamp, "lblDelay", "Delay");
-    cmbDelay = listField(fraRamp, "cmbDelay", "Inter-step delay", ramp::kDelayList, "5");
-    // The stop fields line up with the step list, which "-96.0" fits as well.
-    txtTop->setFixedWidth(cmbStep->sizeHint().width());
-    txtBottom->setFixedWidth(cmbStep->sizeHint().width());
-    btnUp = button(fraRamp, "btnUp", "Ramp Up", "Ramp: target slider");
-    btnDown = button(fraRamp, "btnDown", "Ramp Down", "Ramp: target slider");
-    for (std::size_t i = 4; i < lblDb.size(); ++i) {
-        lblDb[i] = unitLabel(fraRamp, i);
-    }
-
+void frmMain::Controls::layOutGainControl(QWidget& window) {
     // Gain Control: caption, slider, target option, value, unit; the bold "Ramp" heads the
     // option column.
     auto* gain = tight(new QGridLayout(frmGainCtrl), window);
@@ -223,6 +202,16 @@ frmMain::Controls::Controls(QWidget& window) {
         gain->addWidget(lblDb[static_cast<std::size_t>(row)], row + 1, 4);
     }
     gain->setColumnStretch(1, 1);
+}
+
+void frmMain::Controls::buildModeControl(QWidget& window) {
+    fraModalCtrl = frame(&window, "fraModalCtrl", "Mode Control");
+    chkZCD = named(new platform::CheckBox(QStringLiteral("Zero-Cross Detection"), fraModalCtrl),
+                   "chkZCD", "Toggle: ZCD pin (common)");
+    chkMute = named(new platform::CheckBox(QStringLiteral("Mute by Pin"), fraModalCtrl), "chkMute",
+                    "Toggle: Mute pin (common)");
+    btnMaxAtten = button(fraModalCtrl, "btnMaxAtten", "-Inf (dB)", "Zoom: max attenuation");
+    btn0dB = button(fraModalCtrl, "btn0dB", "0.0 (dB)", "Zoom: unity gain");
 
     auto* mode = tight(new QVBoxLayout(fraModalCtrl), window);
     mode->addWidget(chkZCD);
@@ -233,6 +222,15 @@ frmMain::Controls::Controls(QWidget& window) {
     quick->addWidget(btnMaxAtten);
     quick->addWidget(btn0dB);
     mode->addLayout(quick);
+}
+
+void frmMain::Controls::buildLoopback(QWidget& window) {
+    fraLoopback = frame(&window, "fraLoopback", "Register Loopback");
+    lblLtCodeSt = label(fraLoopback, "lblLtCodeSt", "Left Code");
+    lblLtCode = valueLabel(fraLoopback, "lblLtCode", "XXh");
+    lblRtCodeSt = label(fraLoopback, "lblRtCodeSt", "Right Code");
+    lblRtCode = valueLabel(fraLoopback, "lblRtCode", "XXh");
+    btnQuery = button(fraLoopback, "btnQuery", "Interrogate", "Query: DUT gain register");
 
     auto* loop = tight(new QGridLayout(fraLoopback), window);
     loop->addWidget(lblLtCodeSt, 0, 0);
@@ -241,6 +239,26 @@ frmMain::Controls::Controls(QWidget& window) {
     loop->addWidget(lblRtCode, 1, 1);
     loop->setRowStretch(2, 1);
     loop->addWidget(btnQuery, 3, 0, 1, 2);
+}
+
+void frmMain::Controls::buildRamp(QWidget& window) {
+    fraRamp = frame(&window, "fraRamp", "Ramp");
+    lblTop = label(fraRamp, "lblTop", "Top");
+    txtTop = stopField(fraRamp, "txtTop", "Upper stop", "0");
+    lblBottom = label(fraRamp, "lblBottom", "Bottom");
+    txtBottom = stopField(fraRamp, "txtBottom", "Lower stop", "-30");
+    lblStep = label(fraRamp, "lblStep", "Step");
+    cmbStep = listField(fraRamp, "cmbStep", "Ramp unit", ramp::kStepList, "X");
+    lblDelay = label(fraRamp, "lblDelay", "Delay");
+    cmbDelay = listField(fraRamp, "cmbDelay", "Inter-step delay", ramp::kDelayList, "5");
+    // The stop fields line up with the step list, which "-96.0" fits as well.
+    txtTop->setFixedWidth(cmbStep->sizeHint().width());
+    txtBottom->setFixedWidth(cmbStep->sizeHint().width());
+    btnUp = button(fraRamp, "btnUp", "Ramp Up", "Ramp: target slider");
+    btnDown = button(fraRamp, "btnDown", "Ramp Down", "Ramp: target slider");
+    for (std::size_t i = 4; i < lblDb.size(); ++i) {
+        lblDb[i] = unitLabel(fraRamp, i);
+    }
 
     auto* rampGrid = tight(new QGridLayout(fraRamp), window);
     rampGrid->addWidget(lblTop, 0, 0);
@@ -261,7 +279,10 @@ frmMain::Controls::Controls(QWidget& window) {
     QWidget::setTabOrder(cmbStep, cmbDelay);
     QWidget::setTabOrder(cmbDelay, btnUp);
     QWidget::setTabOrder(btnUp, btnDown);
+}
 
+// The four frames in the fixed client area: Gain Control across the top, the others below.
+void frmMain::Controls::layOutClient(QWidget& window) {
     auto* client = new QGridLayout(&window);
     const int margin = px(window, kMarginTwips);
     client->setContentsMargins(margin, margin, margin, margin);

@@ -21,6 +21,7 @@ class AdapterPort : public PortIo {
     std::uint8_t read(std::uint16_t address) final;
     void write(std::uint16_t address, std::uint8_t value) final;
     bool runsBatches() const final { return true; }
+    bool waitsByClock() const final { return true; }
     void wait(std::uint16_t address, long reads, const std::atomic<bool>* stop) final;
 
     // How long one parallel-port access takes, which the chips' timing and the ramp rely on.

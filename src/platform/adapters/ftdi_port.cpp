@@ -195,13 +195,17 @@ PortProvider::Opened openFtdiPort(int lpt, std::uint16_t base, const AdapterConf
     if (!status) {
         return {nullptr, adapterFailure(lpt, what, status.detail, openFix(status.failure, lpt))};
     }
+    const std::string identity = transport->identity();
     auto port = std::make_unique<FtdiPort>(std::move(transport), lpt, base, config.pins, mpsse);
     try {
         port->write(base, 0);  // every output low, as a parallel port's latch powers up
     } catch (const PortLost& lost) {
         return {nullptr, lost.what()};
     }
-    return {std::move(port), {}};
+    return {std::move(port),
+            {},
+            "LPT" + std::to_string(lpt) + " = FTDI " +
+                (identity.empty() ? std::string("adapter") : identity)};
 }
 
 }  // namespace selvar::platform

@@ -43,6 +43,28 @@ FtdiFailure openFailure(int code) {
     }
 }
 
+std::string chipName(ftdi_chip_type type) {
+    switch (type) {
+        case TYPE_AM:
+            return "FT8U232AM";
+        case TYPE_BM:
+            return "FT232BM";
+        case TYPE_2232C:
+            return "FT2232C";
+        case TYPE_R:
+            return "FT232R";
+        case TYPE_2232H:
+            return "FT2232H";
+        case TYPE_4232H:
+            return "FT4232H";
+        case TYPE_232H:
+            return "FT232H";
+        case TYPE_230X:
+            return "FT230X";
+    }
+    return {};
+}
+
 class LibftdiTransport final : public FtdiTransport {
   public:
     LibftdiTransport() : ctx_(ftdi_new()) {}
@@ -72,6 +94,18 @@ class LibftdiTransport final : public FtdiTransport {
     bool hasMpsse() const override {
         const ftdi_chip_type t = ctx_->type;
         return t == TYPE_2232C || t == TYPE_2232H || t == TYPE_4232H || t == TYPE_232H;
+    }
+    std::string identity() const override {
+        std::string name = chipName(ctx_->type);
+        char serial[128] = "";
+        libusb_device* device = ctx_->usb_dev ? libusb_get_device(ctx_->usb_dev) : nullptr;
+        if (device &&
+            ftdi_usb_get_strings2(ctx_.get(), device, nullptr, 0, nullptr, 0, serial,
+                                  sizeof serial) == 0 &&
+            serial[0] != '\0') {
+            name += (name.empty() ? "" : " ") + std::string(serial);
+        }
+        return name;
     }
     FtdiStatus setMode(Mode mode, std::uint8_t outputs, int bytesPerSecond) override {
         const bool mpsse = mode == Mode::Mpsse;

@@ -38,6 +38,9 @@ class FtdiTransport {
     // device: libftdi's string form, or empty for the first device with an MPSSE.
     virtual FtdiStatus open(const std::string& device) = 0;
     virtual bool hasMpsse() const = 0;
+    // The open device as the operator names it, chip and serial number ("FT232H FT6XYZ12");
+    // empty when the device does not tell.
+    virtual std::string identity() const { return {}; }
     // outputs: the pins to drive (bit-bang; an MPSSE takes them with each command).
     // bytesPerSecond: the bit-bang update rate.
     virtual FtdiStatus setMode(Mode mode, std::uint8_t outputs, int bytesPerSecond) = 0;

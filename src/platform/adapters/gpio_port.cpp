@@ -185,7 +185,9 @@ PortProvider::Opened openGpioPort(int lpt, std::uint16_t base, const AdapterConf
         return {nullptr, adapterFailure(lpt, "cannot request the lines of GPIO chip " + chip.path,
                                         std::strerror(err), openFix(err))};
     }
-    return {std::make_unique<GpioPort>(sys, request.fd, lpt, base), {}};
+    return {std::make_unique<GpioPort>(sys, request.fd, lpt, base),
+            {},
+            "LPT" + std::to_string(lpt) + " = GPIO " + chip.path};
 }
 
 std::string gpioLineMissing(const AdapterConfig& config, SystemCalls& sys) {

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace selvar::remote {
+namespace selvar::control {
 
-// The controls a remote command can act on, named as the operator sees them.
+// The controls a caller can act on, named as the operator sees them.
 enum class Slider { Left, Right, Gang, Pan };
 enum class RampField { Top, Bottom, Step, Delay };
 enum class RampTarget { None, Left, Right, Gang };
@@ -21,14 +21,15 @@ struct ReadBackCodes {
     int right = -1;
 };
 
-// The program as a remote command sees it: one method per operator gesture, with the values the
-// controls hold. The remote layer has already checked every argument: `dut` is 1 or 2 (2 only in
-// the dual topology), a slider value lies within that slider's range, a text is what was typed.
-// Each method acts exactly as the gesture does, through the same handlers, and returns when the
-// gesture's work (port traffic included) is done.
+// The program as a remote command or a measurement procedure sees it: one method per
+// operator gesture, with the values the controls hold. The caller has already checked every
+// argument: `dut` is 1 or 2 (2 only in the dual topology), a slider value lies within that slider's
+// range, a text is what was typed. Each method acts as the gesture does, through the same
+// handlers (a slider set leaves out the drag's repeated frame, see moveSlider), and returns when
+// the gesture's work (port traffic included) is done.
 class Instrument {
   public:
-    virtual ~Instrument() = default;
+    virtual ~Instrument();
 
     virtual void resetAll() = 0;  // "Reset All"
     virtual void selectPort(Port port) = 0;
@@ -36,15 +37,20 @@ class Instrument {
     virtual void selectTopology(Topology topology) = 0;
     virtual Topology topology() const = 0;
 
-    // One operator movement of the slider to `value`: Left/Right 0..255, Gang 0..510,
-    // Pan -255..255. A value equal to the current one does nothing.
+    // Sets the slider to `value` (Left/Right 0..255, Gang 0..510, Pan -255..255): the value's
+    // Change, then the projection the operator's drag runs, without the drag's repeated Change,
+    // so a Left or Right set sends one frame and all four sliders end as after the drag. A value
+    // equal to the current one does nothing.
     virtual void moveSlider(int dut, Slider slider, int value) = 0;
     virtual int sliderValue(int dut, Slider slider) const = 0;
 
     virtual void setMaxAtten(int dut) = 0;  // "-Inf (dB)"
     virtual void set0dB(int dut) = 0;       // "0.0 (dB)"
     virtual ReadBackCodes interrogate(int dut) = 0;
-    virtual int chainLength() const = 0;  // as the last read-back counted it; 0 before any
+    // The chain's length in bits as the last read-back counted it (kBitsPerChip per chip that
+    // answers); 0 before any.
+    virtual int chainLength() const = 0;
+    static constexpr int kBitsPerChip = 16;
 
     virtual void setPin(PinLine line, bool checked) = 0;  // the DUT1 panel's check box
     virtual bool pin(PinLine line) const = 0;
@@ -74,4 +80,4 @@ class Instrument {
     virtual void awaitJob() {}
 };
 
-}  // namespace selvar::remote
+}  // namespace selvar::control

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QIcon>
+
+namespace selvar::entry {
+
+// The program's icon, the one its package installs for the desktop, drawn at the sizes window
+// managers and task bars ask for.
+QIcon programIcon();
+
+}  // namespace selvar::entry
