@@ -47,12 +47,17 @@ class frmEntry : public QWidget {
 
     // What a running job does, shown on the status line's last line; empty when none runs.
     void setJobText(const QString& text);
+    // What the running job does, on the status line, with the stop button at its right end;
+    // an empty text: no job runs, and the button is hidden.
+    void showJob(const QString& description);
+    QPushButton& stopButton() { return *btnStop_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
+    void buildJobControls();
     void connectHandlers();
     void Form_Initialize();
 
@@ -105,6 +110,7 @@ class frmEntry : public QWidget {
     QPushButton* btnBus_ = nullptr;
     QLabel* lblStatus_ = nullptr;
     QString jobText_;
+    QPushButton* btnStop_ = nullptr;
 };
 
 }  // namespace selvar::entry

@@ -1,5 +1,6 @@
 #include "entry/program.h"
 
+#include <QPushButton>
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
@@ -13,7 +14,7 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
     : provider_(std::move(provider)),
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
-      link_(hw_, port_, glbl_),
+      link_(hw_, port_, glbl_, jobs_),
       capture_(provider_->timing()),
       captureAttachment_(port_.observers(), capture_) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
@@ -45,7 +46,17 @@ frmEntry& Program::start() {
     }
     entry_ =
         std::make_unique<frmEntry>(glbl_, hw_, link_, [this]() -> QWidget& { return frmBus(); });
-    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
+    for (QWidget* window :
+         {static_cast<QWidget*>(entry_.get()), static_cast<QWidget*>(&glbl_.frmDUT1()),
+          static_cast<QWidget*>(&glbl_.frmDUT2())}) {
+        jobs_.holdInputTo(*window);
+    }
+    frmEntry& entry = *entry_;
+    jobs_.letThrough(entry.stopButton());
+    QObject::connect(&entry.stopButton(), &QPushButton::clicked, &jobs_, &JobDriver::stop);
+    QObject::connect(&jobs_, &JobDriver::started, &entry, &frmEntry::showJob);
+    QObject::connect(&jobs_, &JobDriver::finished, &entry, [&entry] { entry.showJob({}); });
+    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
     return *entry_;
 }
 

@@ -5,6 +5,7 @@
 
 #include "chiplink/mod_selvar_hw.h"
 #include "control/instrument.h"
+#include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "monitor/bus_capture.h"
@@ -49,6 +50,8 @@ class Program {
     chiplink::modSelvarHw& hw() { return hw_; }
     modGlblData& glbl() { return glbl_; }
     PanelsLink& panelsLink() { return link_; }
+    // The long operations (ramps) running on the event loop.
+    JobDriver& jobs() { return jobs_; }
     panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
     panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
     monitor::BusCapture& capture() { return capture_; }
@@ -65,6 +68,7 @@ class Program {
     platform::SelectedPort port_;
     modGlblData glbl_;
     chiplink::modSelvarHw hw_;
+    JobDriver jobs_;
     PanelsLink link_;
     monitor::BusCapture capture_;
     platform::ObserverAttachment captureAttachment_;

@@ -129,9 +129,9 @@ void frmBus::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-void frmBus::captureChanged() {
-    refresh(true);
-}
+// Ramps run on the event loop now, so the view follows them on its own timer; painting from
+// the access path as well would paint twice as often.
+void frmBus::captureChanged() {}
 
 // The view's tick: the capture decodes what passed since the last one. Inside a ramp no event
 // is processed, so the views are laid out and painted here and now rather than scheduled; the
