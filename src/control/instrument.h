@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace selvar::control {
 
@@ -65,6 +66,9 @@ class Instrument {
     virtual bool panelShown(int dut) const = 0;
 
     virtual std::string version() const = 0;  // the program's version, as --version shows it
+    // What this instance has, as *OPT? names it: the port backends it can use here ("SIM",
+    // "PPDEV", "DIRECT", "FTDI", "GPIO").
+    virtual std::vector<std::string> options() const = 0;
 };
 
 }  // namespace selvar::control

@@ -46,6 +46,7 @@ class PanelInstrument final : public control::Instrument {
     bool panelShown(int dut) const override;
 
     std::string version() const override;
+    std::vector<std::string> options() const override;
 
   private:
     panel::frmMain& panel(int dut) const;

@@ -144,7 +144,9 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
                         unit.params.empty() ? nullptr : &unit.params.front()};
         const bool dut2Absent = resolved.viaDut && resolved.dut == 2 &&
                                 instrument_.topology() == control::Topology::Single;
-        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : (*handler)(call);
+        outcome = dut2Absent ? Outcome{.error = error::kSettingsConflict,
+                                       .detail = "DUT2 needs the dual topology"}
+                             : (*handler)(call);
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }

@@ -104,7 +104,8 @@ TEST(ScpiStream, ErrorQueueKeepsOrderAndMarksOverflowInTheNewestEntry) {
     stream.send("FOO\nDUT1:GAIN:LEFT 99\nSYST:ERR:COUNT?\nSYST:ERR?\nSYST:ERR?\nSYST:ERR?\n");
     EXPECT_EQ(stream.replies,
               (std::vector<std::string>{"2", "-113,\"Undefined header\"",
-                                        "-222,\"Data out of range\"", "0,\"No error\""}));
+                                        "-222,\"Data out of range;99 dB is outside -96..31.5 dB\"",
+                                        "0,\"No error\""}));
     for (int i = 0; i < 40; ++i) {
         stream.send("FOO\n");
     }
