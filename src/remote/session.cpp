@@ -109,6 +109,16 @@ int countError(const Node& node, const Unit& unit) {
     return unit.params.size() < wanted ? error::kMissingParameter : error::kNone;
 }
 
+// The header as the client wrote it, for the detail of a header the tree does not hold.
+std::string headerText(const Unit& unit) {
+    std::string text = unit.common ? "*" : unit.rooted ? ":" : "";
+    for (const std::string_view mnemonic : unit.mnemonics) {
+        text += std::string(mnemonic) + ':';
+    }
+    text.pop_back();
+    return text + (unit.query ? "?" : "");
+}
+
 bool isCommandError(int code) {
     return code <= -100 && code > -200;
 }
@@ -132,7 +142,8 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
                      : handler == nullptr || !*handler ? error::kUndefinedHeader
                                                        : countError(*resolved.node, unit);
     if (code != error::kNone) {
-        queue(code, result, line);
+        const bool badHeader = code == error::kUndefinedHeader || code == error::kSuffixOutOfRange;
+        queue(code, result, line, badHeader ? headerText(unit) : std::string());
         return result;
     }
     if (!unit.common) {

@@ -107,6 +107,7 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"DUT1:GAIN:LEF 0", "", {-113}, {}},
         {"DUT1:GAIN:LEFT0 0", "", {-113}, {}},
         {"DUT3:GAIN:LEFT 0", "", {-114}, {}},
+        {"*FOO?\nSYST:ERR?", "-113,\"Undefined header;*FOO?\"", {-113}, {}},
         {"DUT1::GAIN:LEFT 0", "", {-102}, {}},
         {"DUT1:MAXA", "", {}, {"setMaxAtten 1"}},
         {"DUT2:UNITY", "", {}, {"set0dB 2"}},
