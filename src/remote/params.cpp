@@ -112,7 +112,7 @@ Checked keywordParam(const Param& param, std::span<const std::string_view> keywo
 Checked booleanParam(const Param& param) {
     if (param.kind == ParamKind::Number) {
         const Checked value = numberParam(param, {.lo = 0, .hi = 1});
-        return value.error == error::kNone
+        return value.error == error::kNone || value.error == error::kInvalidSuffix
                    ? value
                    : Checked{0, error::kIllegalValue, param.text + " is not ON|OFF|1|0"};
     }

@@ -126,6 +126,7 @@ bool isCommandError(int code) {
 }  // namespace
 
 void Session::queue(int code, UnitResult& unit, LineResult& line, std::string detail) {
+    line.details.push_back(detail);
     status_.push(code, std::move(detail));
     unit.errors.push_back(code);
     line.errors.push_back(code);

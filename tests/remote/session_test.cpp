@@ -86,6 +86,7 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"DUT1:GAIN:PAN 1.5db", "", {}, {"moveSlider 1 3 3"}},
         {"DUT1:GAIN:LEFT -10 V", "", {-131}, {}},
         {"DUT1:CODE:LEFT 10 DB", "", {-131}, {}},
+        {"MUTE 1 dB", "", {-131}, {}},
         {"DUT1:GAIN:LEFT -10 DB x", "", {-102}, {}},
         {"DUT1:GAIN:LEFT DEF", "", {}, {"moveSlider 1 0 0"}},
         {"DUT1:GAIN:GANG default", "", {}, {"moveSlider 1 2 0"}},
