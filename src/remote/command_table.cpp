@@ -49,7 +49,8 @@ Checked sliderValueForDb(const Param& param, Slider slider) {
     const bool negativeInfinity =
         (param.kind == ParamKind::Word &&
          (matchesKeyword(param.text, "NINF") || matchesKeyword(param.text, "-INF"))) ||
-        (param.kind == ParamKind::Number && isNegativeInfinity(param.text));
+        (param.kind == ParamKind::Number && isNegativeInfinity(param.text) &&
+         (param.suffix.empty() || sameUnit(param.suffix, kDb)));
     if (negativeInfinity) {
         return {0, error::kNone};
     }

@@ -85,6 +85,7 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"DUT1:GAIN:LEFT -10.5dB", "", {}, {"moveSlider 1 0 171"}},
         {"DUT1:GAIN:PAN 1.5db", "", {}, {"moveSlider 1 3 3"}},
         {"DUT1:GAIN:LEFT -10 V", "", {-131}, {}},
+        {"DUT1:GAIN:LEFT -9.9E37 V", "", {-131}, {}},
         {"DUT1:CODE:LEFT 10 DB", "", {-131}, {}},
         {"MUTE 1 dB", "", {-131}, {}},
         {"DUT1:GAIN:LEFT -10 DB x", "", {-102}, {}},
