@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace selvar::control {
 
@@ -78,6 +79,10 @@ class Instrument {
     // Returns once no job runs, serving the program meanwhile: for a caller that cannot return
     // to the event loop (a script read line by line).
     virtual void awaitJob() {}
+
+    // What this instance has, as *OPT? names it: the port backends it can use here ("SIM",
+    // "PPDEV", "DIRECT", "FTDI", "GPIO").
+    virtual std::vector<std::string> options() const = 0;
 };
 
 }  // namespace selvar::control

@@ -20,6 +20,7 @@
 #include "entry/status_line.h"
 #include "panel/ui/frm_main.h"
 #include "platform/toolkit/toolkit.h"
+#include "ramp/field_validation.h"
 
 namespace selvar::entry {
 
@@ -315,10 +316,10 @@ void frmEntry::resetPanelUnderMute(panel::frmMain& p) {
     // Mute goes on before the gain changes (unless the operator had muted already, in which
     // case the box's handler does not run).
     platform::setCheckValue(p.chkMute(), 1);
-    p.txtTop().setText("0");
-    p.txtBottom().setText("-30");
-    p.cmbStep().setEditText("0.5");
-    p.cmbDelay().setEditText("5");
+    p.txtTop().setText(ramp::kTopDefault);
+    p.txtBottom().setText(ramp::kBottomDefault);
+    p.cmbStep().setEditText(ramp::kStepDefault);
+    p.cmbDelay().setEditText(ramp::kDelayDefault);
     // Checked, then unchecked: whatever the box held, its handler runs with the unchecked state
     // and leaves the ZCD line low.
     platform::setCheckValue(p.chkZCD(), 1);

@@ -10,6 +10,7 @@
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "panel/ui/frm_main.h"
+#include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
 
 namespace selvar::entry {
@@ -221,6 +222,11 @@ bool PanelInstrument::panelShown(int dut) const {
 
 std::string PanelInstrument::version() const {
     return SELVAR_VERSION;
+}
+
+// Audio measurement joins this list ("AUDIO") once the program carries it.
+std::vector<std::string> PanelInstrument::options() const {
+    return platform::usableBackends(platform::realSystemCalls());
 }
 
 }  // namespace selvar::entry

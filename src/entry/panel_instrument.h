@@ -48,6 +48,7 @@ class PanelInstrument final : public control::Instrument {
     bool panelShown(int dut) const override;
 
     std::string version() const override;
+    std::vector<std::string> options() const override;
 
     bool jobRunning() const override;
     void abortJob() override;

@@ -16,6 +16,7 @@ inline constexpr int kParameterNotAllowed = -108;
 inline constexpr int kMissingParameter = -109;
 inline constexpr int kUndefinedHeader = -113;
 inline constexpr int kSuffixOutOfRange = -114;
+inline constexpr int kInvalidSuffix = -131;
 inline constexpr int kExecution = -200;
 inline constexpr int kSettingsConflict = -221;
 inline constexpr int kOutOfRange = -222;

@@ -168,7 +168,8 @@ def case_script():
                          text=True, timeout=60)
     check(run.returncode == 1, "a script that queued an error exits 1")
     check(run.stdout == "-1.0\n190,0\n", f"replies on standard output: {run.stdout!r}")
-    check(f'{script}:2: -224,"Illegal parameter value"' in run.stderr, "error with its line")
+    check(f'{script}:2: -224,"Illegal parameter value;-1.25 dB is not on the 0.5 dB grid"'
+          in run.stderr, "error with its line and detail")
     run = subprocess.run([SELVAR, "--no-gui", "--script", "-"], env=ENV, capture_output=True,
                          stdin=open(os.path.join(os.path.dirname(SWEEP), "gains.scpi")),
                          text=True, timeout=60)

@@ -145,7 +145,7 @@ TEST_F(ScpiServerTest, EachClientHasItsOwnErrorQueueAndCommandsReachTheInstrumen
     auto second = connectClient(QHostAddress(QHostAddress::LocalHostIPv6));
     EXPECT_EQ(ask(*first, "FOO\nDUT1:GAIN:LEFT -10.5;*OPC?\n"), "1\n");
     EXPECT_EQ(ask(*second, "SYST:ERR?\n"), "0,\"No error\"\n");
-    EXPECT_EQ(ask(*first, "SYST:ERR?\n"), "-113,\"Undefined header\"\n");
+    EXPECT_EQ(ask(*first, "SYST:ERR?\n"), "-113,\"Undefined header;FOO\"\n");
     EXPECT_EQ(instrument.calls, (std::vector<std::string>{"moveSlider 1 0 171"}));
 }
 
