@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "monitor/capture_file.h"
 #include "monitor/frame_table_model.h"
@@ -191,6 +192,7 @@ void frmBus::btnSave_Click() {
     }
     std::string error;
     if (!saveCapture(capture_, path.toStdString(), error)) {
+        std::fprintf(stderr, "selvar: %s\n", error.c_str());
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
     }
 }
