@@ -9,6 +9,7 @@
 #include "entry/panels_link.h"
 #include "panel/ui/frm_main.h"
 #include "platform/toolkit/toolkit.h"
+#include "setup/setup_file.h"
 
 namespace selvar::entry {
 
@@ -214,6 +215,14 @@ void PanelInstrument::showPanel(int dut, bool shown) {
 
 bool PanelInstrument::panelShown(int dut) const {
     return panel(dut).isVisible();
+}
+
+control::SetupFileResult PanelInstrument::saveSetup(const std::string& path) {
+    return setup::store(*this, path);
+}
+
+control::SetupFileResult PanelInstrument::loadSetup(const std::string& path) {
+    return setup::load(*this, path);
 }
 
 std::string PanelInstrument::version() const {

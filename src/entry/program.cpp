@@ -39,6 +39,7 @@ frmEntry& Program::start() {
     }
     entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
     instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
+    entry_->attachInstrument(*instrument_);
     return *entry_;
 }
 

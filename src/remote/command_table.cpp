@@ -290,6 +290,7 @@ Node buildTree() {
         settable("MUTE", setPin(PinLine::Mute), queryPin(PinLine::Mute)),
         settable("ZCDetect", setPin(PinLine::Zcd), queryPin(PinLine::Zcd)),
     };
+    top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

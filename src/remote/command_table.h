@@ -45,5 +45,6 @@ struct Node {
 const Node& commandTree();
 const std::vector<Node>& commonCommands();  // *IDN? and the other IEEE 488.2 commands
 std::vector<Node> systemCommands();         // the SYSTem subtree
+std::vector<Node> massMemoryCommands();     // the MMEMory subtree: saved setups
 
 }  // namespace selvar::remote
