@@ -150,8 +150,10 @@ TEST(SavedSetups, ARefusedFileChangesNothingAndSaysWhy) {
         {"no such target", changedGood("\"right\"}", "\"pan\"}"), Status::Refused,
          "dut1.ramp.target"},
         {"key missing", changedGood("\"zcd\": true,", ""), Status::Refused, "zcd: missing"},
-        {"audio devices", changedGood("\"version\": 1,", "\"version\": 1, \"audio\": {},"),
-         Status::Refused, "audio"},
+        {"audio devices",
+         changedGood("\"version\": 1,", R"("version": 1, "audio": {"output": "Line Out",
+                                          "input": "Line In", "calibration": "cal.json"},)"),
+         Status::Refused, "audio devices cannot"},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
