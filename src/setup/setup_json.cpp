@@ -160,14 +160,15 @@ AudioSetup readAudio(Reader audio) {
 }
 
 // The kind and version come first: a newer file is refused as such, not for a key it renamed.
+// Reasons hold no double quote, as they end up inside a quoted SCPI error string.
 QString checkKind(const QJsonObject& top) {
     if (top.value(QLatin1String("format")).toString() != QLatin1String(kKind)) {
-        return QStringLiteral("not a setup (no \"format\": \"%1\")").arg(QLatin1String(kKind));
+        return QStringLiteral("not a setup (its format is not %1)").arg(QLatin1String(kKind));
     }
     const QJsonValue version = top.value(QLatin1String("version"));
     const double v = version.toDouble(-1);
     if (!version.isDouble() || v != std::floor(v) || v < 1) {
-        return QStringLiteral("damaged: \"version\" is not a format version");
+        return QStringLiteral("damaged: version is not a format version");
     }
     if (v > kFormatVersion) {
         return QStringLiteral("format version %1 is newer than this program reads (%2)")
