@@ -41,11 +41,11 @@ constexpr int kFontPoints = 8;
 }  // namespace
 
 frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
-                   QWidget& busMonitor)
+                   std::function<QWidget&()> busMonitor)
     : glbl_(glbl),
       hw_(hw),
       link_(link),
-      busMonitor_(busMonitor),
+      busMonitor_(std::move(busMonitor)),
       dpi_(screen()->logicalDotsPerInch()) {
     setObjectName("frmEntry");
     buildControls();
@@ -281,8 +281,9 @@ void frmEntry::btnDUT2_Click() {
 }
 
 void frmEntry::btnBus_Click() {
-    busMonitor_.show();
-    busMonitor_.raise();
+    QWidget& monitor = busMonitor_();
+    monitor.show();
+    monitor.raise();
 }
 
 namespace {

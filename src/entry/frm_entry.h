@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "chiplink/port_choice.h"
@@ -35,8 +36,10 @@ class PanelsLink;
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
-    // busMonitor: the bus monitor window, shown by the fourth button.
-    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link, QWidget& busMonitor);
+    // busMonitor: gives the bus monitor window, shown by the fourth button (built when first
+    // asked for).
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
+             std::function<QWidget&()> busMonitor);
     ~frmEntry() override;
 
     // The operator's gestures, for remote control, through the same handlers.
@@ -98,7 +101,7 @@ class frmEntry : public QWidget {
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
     PanelsLink& link_;
-    QWidget& busMonitor_;
+    std::function<QWidget&()> busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;

@@ -18,7 +18,13 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
       captureAttachment_(port_.observers(), capture_) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
-    bus_ = std::make_unique<monitor::frmBus>(capture_, provider_->boardRegisters());
+}
+
+monitor::frmBus& Program::frmBus() {
+    if (!bus_) {
+        bus_ = std::make_unique<monitor::frmBus>(capture_, provider_->boardRegisters());
+    }
+    return *bus_;
 }
 
 Program::~Program() {
@@ -37,7 +43,8 @@ frmEntry& Program::start() {
     if (entry_) {
         throw std::logic_error("the program has started already");
     }
-    entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
+    entry_ =
+        std::make_unique<frmEntry>(glbl_, hw_, link_, [this]() -> QWidget& { return frmBus(); });
     instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
     entry_->attachInstrument(*instrument_);
     return *entry_;

@@ -52,8 +52,9 @@ class Program {
     panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
     panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
     monitor::BusCapture& capture() { return capture_; }
-    // The bus monitor window, hidden until shown.
-    monitor::frmBus& frmBus() { return *bus_; }
+    // The bus monitor window, built when first asked for (most runs never open it), hidden
+    // until shown.
+    monitor::frmBus& frmBus();
 
   private:
     // Declared in the order they are built; destroyed the other way round, so the windows go

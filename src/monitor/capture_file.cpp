@@ -123,7 +123,8 @@ bool saveCsv(const BusCapture& capture, std::FILE* file) {
 
 }  // namespace
 
-bool saveCapture(const BusCapture& capture, const std::string& path, std::string& error) {
+bool saveCapture(BusCapture& capture, const std::string& path, std::string& error) {
+    capture.decodePending();
     const bool waveform = endsWith(path, ".vcd");
     return platform::saveAtomically(
         path,

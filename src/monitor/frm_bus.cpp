@@ -133,13 +133,15 @@ void frmBus::captureChanged() {
     refresh(true);
 }
 
-// Inside a ramp no event is processed, so the views are laid out and painted here and now
-// rather than scheduled; the event loop's timer does the same for everything else.
+// The view's tick: the capture decodes what passed since the last one. Inside a ramp no event
+// is processed, so the views are laid out and painted here and now rather than scheduled; the
+// event loop's timer does the same for everything else.
 void frmBus::refresh(bool repaintNow) {
     if (!isVisible() || capture_.accesses() == seenAccesses_) {
         return;
     }
     seenAccesses_ = capture_.accesses();
+    capture_.decodePending();
     QScrollBar* bar = tblFrames_->verticalScrollBar();
     const bool following = bar->value() >= bar->maximum();
     if (model_->sync(chkPause_->isChecked())) {

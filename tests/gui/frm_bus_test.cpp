@@ -20,6 +20,7 @@
 
 #include "entry_test_program.h"
 #include "monitor/capture_file.h"
+#include "monitor/line_trace_view.h"
 
 namespace selvar::monitor {
 namespace {
@@ -106,6 +107,17 @@ TEST(BusMonitor, AddsAMovesFrameClearsAndHoldsRowsWhilePaused) {
               "DUT2: Left -Inf, Right -Inf dB\nDUT1: Left 4.0, Right -Inf dB");
     EXPECT_EQ(m.p.control<QLabel>(m.bus, "lblDUT1Reg").text().toStdString(),
               "DUT1:  00C8   Left 4.0, Right -Inf dB");
+    // Read back, each chip's word is in its own column: only DUT1's moved.
+    m.p.program().hw().readBackGainRegisters({}, {.left = 200, .right = 0});
+    ASSERT_TRUE(m.waitForRows(8));
+    EXPECT_EQ(m.row(7)[2] + " " + m.row(7)[3] + " " + m.row(7)[4], "read-back 0000 00C8");
+
+    // MUTE is active low: the line's text says what it does, not its level.
+    const auto& lines = m.p.control<LineTraceView>(m.bus, "lineTrace");
+    EXPECT_TRUE(lines.levelTexts().contains("MUTE released"));
+    m.p.dut1().chkMute().click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lines.levelTexts().contains("MUTE muted"); }, 1000));
+    m.p.dut1().chkMute().click();
 
     m.p.control<QPushButton>(m.bus, "btnClear").click();
     EXPECT_EQ(m.rows(), 0);
