@@ -22,6 +22,19 @@ struct ReadBackCodes {
     int right = -1;
 };
 
+// What became of a setup file the operator named; `reason` says why not, in the operator's
+// words, without the file's name (the caller knows it).
+struct SetupFileResult {
+    enum class Status {
+        Done,
+        NotFound,    // loading: no file of that name
+        Refused,     // loading: not a setup, damaged, or from a newer version; nothing changed
+        NotWritten,  // saving: the file could not be written; an old file is left as it was
+    };
+    Status status = Status::Done;
+    std::string reason = {};
+};
+
 // The program as a remote command or a measurement procedure sees it: one method per
 // operator gesture, with the values the controls hold. The caller has already checked every
 // argument: `dut` is 1 or 2 (2 only in the dual topology), a slider value lies within that slider's
@@ -66,6 +79,12 @@ class Instrument {
 
     virtual void showPanel(int dut, bool shown) = 0;
     virtual bool panelShown(int dut) const = 0;
+
+    // "Save Setup..." / "Load Setup..." with the dialog answered by `path`. A load checks the
+    // whole file first and then acts through the gestures above, so it changes nothing at all
+    // unless the file is a sound setup.
+    virtual SetupFileResult saveSetup(const std::string& path) = 0;
+    virtual SetupFileResult loadSetup(const std::string& path) = 0;
 
     virtual std::string version() const = 0;  // the program's version, as --version shows it
 

@@ -12,6 +12,7 @@
 #include "panel/ui/frm_main.h"
 #include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
+#include "setup/setup_file.h"
 
 namespace selvar::entry {
 
@@ -218,6 +219,14 @@ void PanelInstrument::showPanel(int dut, bool shown) {
 
 bool PanelInstrument::panelShown(int dut) const {
     return panel(dut).isVisible();
+}
+
+control::SetupFileResult PanelInstrument::saveSetup(const std::string& path) {
+    return setup::store(*this, path);
+}
+
+control::SetupFileResult PanelInstrument::loadSetup(const std::string& path) {
+    return setup::load(*this, path);
 }
 
 std::string PanelInstrument::version() const {

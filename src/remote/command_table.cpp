@@ -303,6 +303,7 @@ Node buildTree() {
         settable("ZCDetect", setPin(PinLine::Zcd), queryPin(PinLine::Zcd)),
         action("ABORt", abortJob),
     };
+    top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

@@ -47,5 +47,6 @@ Node settable(std::string_view name, Handler set, Handler query);  // a value an
 Node rampField(std::string_view name, control::RampField field);   // DUT<n>:RAMP:TOP and kin
 const std::vector<Node>& commonCommands();  // *IDN? and the other IEEE 488.2 commands
 std::vector<Node> systemCommands();         // the SYSTem subtree
+std::vector<Node> massMemoryCommands();     // the MMEMory subtree: saved setups
 
 }  // namespace selvar::remote

@@ -30,6 +30,12 @@ std::string_view errorMessage(int code) {
             return "Illegal parameter value";
         case error::kHardwareMissing:
             return "Hardware missing";
+        case error::kMassStorage:
+            return "Mass storage error";
+        case error::kFileNameNotFound:
+            return "File name not found";
+        case error::kFileNameError:
+            return "File name error";
         case error::kQueueOverflow:
             return "Queue overflow";
         case error::kInputOverrun:

@@ -22,6 +22,9 @@ inline constexpr int kSettingsConflict = -221;
 inline constexpr int kOutOfRange = -222;
 inline constexpr int kIllegalValue = -224;
 inline constexpr int kHardwareMissing = -241;
+inline constexpr int kMassStorage = -250;
+inline constexpr int kFileNameNotFound = -256;
+inline constexpr int kFileNameError = -257;
 inline constexpr int kQueueOverflow = -350;
 inline constexpr int kInputOverrun = -363;
 }  // namespace error

@@ -36,7 +36,8 @@ class FakeInstrument : public Instrument {
     bool zcd = false;
     int chain = 0;
     ReadBackCodes readBack{171, -1};
-    bool failing = false;  // every gesture throws, as a failing port would
+    bool failing = false;                  // every gesture throws, as a failing port would
+    control::SetupFileResult setupResult;  // what a setup file's save or load comes to
 
     void resetAll() override { record("resetAll"); }
     void selectPort(Port port) override {
@@ -97,6 +98,14 @@ class FakeInstrument : public Instrument {
     bool panelShown(int dut) const override {
         const auto found = shown.find(dut);
         return found != shown.end() && found->second;
+    }
+    control::SetupFileResult saveSetup(const std::string& path) override {
+        record("saveSetup " + path);
+        return setupResult;
+    }
+    control::SetupFileResult loadSetup(const std::string& path) override {
+        record("loadSetup " + path);
+        return setupResult;
     }
     std::string version() const override { return "0.1.0"; }
     std::vector<std::string> options() const override { return {"SIM", "GPIO"}; }

@@ -95,6 +95,13 @@ def case_session():
     check(dut.query("*OPC?") == "1", "*OPC? after the ramp")
     check(dut.query("DUT1:GAIN:LEFT?;:BUS:LENGth?") == "-30.0;32", "the ramp ended at its stop")
     check(dut.query("SYSTem:ERRor?") == '0,"No error"', "no error queued")
+    setup = os.path.join(WORK, "bench setup.json")
+    dut.write(f'MMEMory:STORe:STATe "{setup}";:DUT1:CODE:LEFT 200;:TOPology SINGle')
+    dut.write(f'MMEMory:LOAD:STATe "{setup}"')
+    check(dut.query("DUT1:CODE:LEFT?;:TOPology?;:DUT1:READback?") == "132;DUAL;132,0",
+          "a loaded setup puts back the gain, the topology and the chip's code")
+    dut.write(f'MMEMory:LOAD:STATe "{setup}.gone"')
+    check(dut.query("SYSTem:ERRor?").startswith('-256,"File name not found;'), "no file: -256")
     stop(proc, dut)
     frames = gain_frames(trace)
     moved = [i for i, f in enumerate(frames) if f[1] == 171]

@@ -252,6 +252,42 @@ TEST(ScpiSession, AGainForDut2OnAOneChipChainRunsAndQueuesHardwareMissing) {
     }
 }
 
+// A setup file's outcome is its SCPI error, with the reason after the semicolon.
+TEST(ScpiSession, SetupFilesQueueTheirOutcomeWithTheReason) {
+    using Status = control::SetupFileResult::Status;
+    struct SetupCase {
+        std::string line;
+        control::SetupFileResult result;
+        std::string reply;
+        std::vector<std::string> calls;
+    };
+    const SetupCase cases[] = {
+        {"MMEM:STOR:STAT \"a.json\"", {}, "0,\"No error\"", {"saveSetup a.json"}},
+        {"MMEMory:LOAD:STATe 'b c.json'", {}, "0,\"No error\"", {"loadSetup b c.json"}},
+        {"MMEM:LOAD:STAT \"gone\"",
+         {Status::NotFound, "No such file or directory"},
+         "-256,\"File name not found;No such file or directory\"",
+         {"loadSetup gone"}},
+        {"MMEM:LOAD:STAT \"x\"",
+         {Status::Refused, "not JSON"},
+         "-257,\"File name error;not JSON\"",
+         {"loadSetup x"}},
+        {"MMEM:STOR:STAT \"/ro/x\"",
+         {Status::NotWritten, "Read-only file system"},
+         "-250,\"Mass storage error;Read-only file system\"",
+         {"saveSetup /ro/x"}},
+        {"MMEM:LOAD:STAT x", {}, "-104,\"Data type error;the file name is a quoted string\"", {}},
+    };
+    for (const SetupCase& c : cases) {
+        FakeInstrument instrument;
+        instrument.setupResult = c.result;
+        Session session(instrument);
+        const Exchange exchange = send(session, c.line + "\nSYST:ERR?\n");
+        EXPECT_EQ(exchange.replies, std::vector<std::string>{c.reply}) << c.line;
+        EXPECT_EQ(instrument.calls, c.calls) << c.line;
+    }
+}
+
 TEST(ScpiSession, AFailingGestureIsAnExecutionErrorAndNoReply) {
     FakeInstrument instrument;
     instrument.failing = true;
