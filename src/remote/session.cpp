@@ -199,6 +199,9 @@ bool Session::mayRunNow(const Node& node, bool query) {
         ownsJob_ = false;
         return true;
     }
+    if (node.name == "ABORt") {
+        return true;  // the stop gesture acts at once, for the job's own client too
+    }
     if (jobWait_ == JobWait::Await) {
         instrument_.awaitJob();
         return true;

@@ -362,6 +362,14 @@ TEST(ScpiServerJobs, AbortActsWhenReadAheadOfTheSendersQueuedCommands) {
                   (std::vector<std::string>{"ramp 1 up", "abort", "setMaxAtten 1", "abort"}))
             << abort << ": aborted on reading, then run in turn";
     }
+    // The owner has nothing queued: its ABORt is the next line it sends, and still acts at once.
+    JobRig r;
+    r.startRamp("");
+    QTest::qWait(50);
+    r.owner.write("ABORt\n*OPC?\n");
+    ASSERT_TRUE(JobRig::replied(r.owner, kTimeoutMs));
+    EXPECT_EQ(r.owner.readLine(), "1\n");
+    EXPECT_EQ(r.instrument.calls, (std::vector<std::string>{"ramp 1 up", "abort"}));
 }
 
 }  // namespace
