@@ -20,6 +20,7 @@
 namespace {
 
 using namespace selvar::remote;
+using namespace selvar::control;
 using selvar::fuzz::require;
 
 // The shared recording fake (which validates the ramp fields as the panel does), checking
