@@ -94,7 +94,10 @@ Checked numberParam(const Param& param, const Domain& domain) {
 Checked keywordParam(const Param& param, std::span<const std::string_view> keywords) {
     std::string choices;
     for (const std::string_view keyword : keywords) {
-        choices += (choices.empty() ? "" : "|") + std::string(keyword);
+        if (!choices.empty()) {  // appended piece by piece: GCC 12 at -O3 warns on the temporary
+            choices += '|';
+        }
+        choices += keyword;
     }
     if (param.kind != ParamKind::Word) {
         return {0, error::kDataType, "expected " + choices};

@@ -103,7 +103,12 @@ class LibftdiTransport final : public FtdiTransport {
             ftdi_usb_get_strings2(ctx_.get(), device, nullptr, 0, nullptr, 0, serial,
                                   sizeof serial) == 0 &&
             serial[0] != '\0') {
-            name += (name.empty() ? "" : " ") + std::string(serial);
+            // Appended piece by piece: a temporary built with operator+ trips GCC 12's
+            // -Wrestrict false positive at -O3.
+            if (!name.empty()) {
+                name += ' ';
+            }
+            name += serial;
         }
         return name;
     }
