@@ -1,6 +1,9 @@
 #include "entry/command_line.h"
 
+#include "entry/audio_setup.h"
 #include "entry/raw_arguments.h"
+#include "measure/audio/audio_port.h"
+#include "platform/sim_board.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +47,10 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.tracePath, "");
              EXPECT_FALSE(o.quitAfterStart);
              EXPECT_FALSE(o.openMonitor);
+             EXPECT_EQ(o.audio.output, "");
+             EXPECT_EQ(o.audio.input, "");
+             EXPECT_EQ(o.audio.dut, 1);
+             EXPECT_EQ(o.audio.simAnalog, audio::SimAnalogOptions{});
          }},
         {{"--sim-chips", "0", "--sim-idle-line", "low", "--sim-access-ns", "0"},
          [](const RunOptions& o) {
@@ -114,6 +121,22 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
          [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 0); }},
         {{"--scpi-port", "0", "--scpi-idle-timeout", "1000000"},
          [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 1000000); }},
+        {{"--sim-analog", "noise=-90,card-gain=-0.73:+0.21,errors=e.csv", "--audio-dut=2",
+          "--audio-out", "sim", "--calibration", "card.cal"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.audio.simAnalog.noiseDbfs, -90.0);
+             EXPECT_EQ(o.audio.simAnalog.cardGainLeftDb, -0.73);
+             EXPECT_EQ(o.audio.simAnalog.cardGainRightDb, 0.21);
+             EXPECT_EQ(o.audio.simAnalog.errorsFile, "e.csv");
+             EXPECT_EQ(o.audio.dut, 2);
+             EXPECT_EQ(o.audio.output, "sim");
+             EXPECT_EQ(o.audio.calibrationPath, "card.cal");
+         }},
+        {{"--port-io", "ppdev", "--audio-out", "card_out", "--audio-in", "card_in"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.audio.output, "card_out");
+             EXPECT_EQ(o.audio.input, "card_in");
+         }},
         {{"--no-gui", "--script", "-"},
          [](const RunOptions& o) {
              EXPECT_EQ(o.remote.scriptPath, "-");
@@ -181,6 +204,18 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--scpi-port", "0", "--scpi-idle-timeout", "1000001"}, "from 0 to 1000000"},
         {{"--scpi-port", "0", "--scpi-idle-timeout", "-1"}, "from 0 to 1000000"},
         {{"--script="}, "--script: the file name is empty"},
+        {{"--sim-analog", "noise=-90,hum=1"}, "--sim-analog: unknown setting 'hum'"},
+        {{"--sim-analog", "noise=3"}, "--sim-analog: invalid value '3' for noise"},
+        {{"--sim-analog", "card-gain=1"}, "invalid value '1' for card-gain"},
+        {{"--port-io", "ppdev", "--sim-analog", "noise=-90"},
+         "--sim-analog applies to --port-io sim only"},
+        {{"--audio-dut", "3"}, "--audio-dut: '3' is not 1 or 2"},
+        {{"--audio-out="}, "--audio-out: the name is empty"},
+        {{"--calibration", "a", "--calibration", "b"}, "--calibration given more than once"},
+        {{"--port-io", "ppdev", "--audio-in", "sim"}, "--audio-in sim: the simulated analog path"},
+        {{"--audio-out", "sim", "--audio-in", "card_in"}, "sim is both ends or neither"},
+        {{"--sim-analog", "h2=" + QString(100000, '9')},
+         "invalid value '" + std::string(200, '9') + "...' for h2"},
         {{"--parport", "LPT1=ftdi:i:0x0403:0x6014:99999999999999999999"},
          "INDEX '99999999999999999999' is not a number"},
         // Values are said back cut short, however long they came.
@@ -284,8 +319,12 @@ struct ProgramRun {
     std::string out, err;
 };
 
+// No sound server can be reached: Qt Multimedia, started, finds none at this address.
+constexpr const char* kNoSoundServer = "unix:/nonexistent/selvar-test/native";
+
 ProgramRun runSelvar(const QStringList& arguments, bool offscreen = false) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PULSE_SERVER", kNoSoundServer);
     env.remove("QT_QPA_PLATFORM");
     env.remove("WAYLAND_DISPLAY");
     env.insert("DISPLAY", "");
@@ -324,6 +363,15 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
             << adapters.out;
     }
 
+    // Headings over "none" and the simulated path: nothing hangs or crashes without a server.
+    const ProgramRun audio = runSelvar({"--list-audio"});
+    EXPECT_EQ(audio.exitCode, 0) << audio.err;
+    const std::string noDevice =
+        "  none on the sound server\n  sim  the simulated board's analog path (with --port-io "
+        "sim)\n";
+    EXPECT_EQ(audio.out, "Outputs (--audio-out DEVICE):\n" + noDevice +
+                             "Inputs (--audio-in DEVICE):\n" + noDevice);
+
     const ProgramRun version = runSelvar({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.err;
     EXPECT_EQ(version.out, "selvar " SELVAR_VERSION "\n");
@@ -332,11 +380,12 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
         QStringList args;
         std::string reason;
     };
-    const Bad bad[] = {
-        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
-        {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
-        {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"},
-        {{"--parport", "LPT1=ftdi,pins=zcd:8"}, "zcd:8: the device has pins 0 to 7"}};
+    const Bad bad[] = {{{"--frobnicate"}, "Unknown option 'frobnicate'"},
+                       {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
+                       {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"},
+                       {{"--parport", "LPT1=ftdi,pins=zcd:8"}, "zcd:8: the device has pins 0 to 7"},
+                       {{"--sim-analog", "errors=/nonexistent/errors.csv"},
+                        "--sim-analog errors=/nonexistent/errors.csv: cannot read"}};
     for (const Bad& b : bad) {
         const ProgramRun run = runSelvar(b.args);
         EXPECT_EQ(run.exitCode, kUsageExitStatus) << b.args.join(' ').toStdString();
@@ -350,12 +399,24 @@ TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
     }
 }
 
-TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
+TEST(SelvarProgram, RefusesFilesItCannotCreateOrRead) {
     QTemporaryDir dir;
-    // Offscreen: with no display at all, that is said (and checked) first.
-    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")}, true);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
+    struct Case {
+        QStringList args;
+        std::string said;
+    };
+    const Case cases[] = {
+        {{"--trace", dir.filePath("no/such/dir/bus.log")}, "bus.log"},
+        {{"--calibration", dir.path()},
+         "--calibration " + dir.path().toStdString() + ": cannot read: Is a directory"},
+        {{"--calibration", dir.filePath("card.cal")}, "card.cal: cannot read: No such file"},
+    };
+    for (const Case& c : cases) {
+        // Offscreen: with no display at all, that is said (and checked) first.
+        const ProgramRun run = runSelvar(c.args, true);
+        EXPECT_EQ(run.exitCode, 1) << c.args.join(' ').toStdString();
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
 }
 
 TEST(SelvarProgram, SaysOnceThatAnAdapterIsMissingAndRunsOn) {
@@ -384,6 +445,8 @@ TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {
         const ProgramRun run =
             runSelvar({"--quit-after-start", "--sim-access-ns", "0", "--trace", path}, true);
         ASSERT_EQ(run.exitCode, 0) << run.err;
+        // Qt Multimedia starts on first use only: a plain start never looks for a sound server.
+        EXPECT_EQ(run.err.find("pa_context"), std::string::npos) << run.err;
         QFile trace(path);
         ASSERT_TRUE(trace.open(QIODevice::ReadOnly | QIODevice::Text)) << c.file;
         const QStringList lines =
