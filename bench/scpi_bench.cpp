@@ -2,11 +2,7 @@
 // child process on the simulated board at its default pacing (1000 ns a port access), as a
 // lab script sees them: p50 and p99 over 10,000 commands.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "loopback_client.h"
 
 namespace {
 
@@ -41,30 +39,18 @@ class ServingProgram {
             _exit(127);
         }
         close(err[1]);
-        connectTo(portFrom(err[0]));
+        client_.connectTo(portFrom(err[0]));
         close(err[0]);
     }
     ~ServingProgram() {
         exchange("SYSTem:EXIT\n*OPC?\n");
-        close(socket_);
         int status = 0;
         waitpid(pid_, &status, 0);
     }
     ServingProgram(const ServingProgram&) = delete;
     ServingProgram& operator=(const ServingProgram&) = delete;
 
-    // Sends the line and waits for its one reply line.
-    std::string exchange(const std::string& line) {
-        if (send(socket_, line.data(), line.size(), 0) != static_cast<ssize_t>(line.size())) {
-            throw std::runtime_error("send");
-        }
-        std::string reply;
-        char c = 0;
-        while (recv(socket_, &c, 1, 0) == 1 && c != '\n') {
-            reply += c;
-        }
-        return reply;
-    }
+    std::string exchange(const std::string& line) { return client_.exchange(line); }
 
   private:
     static int portFrom(int fd) {
@@ -80,21 +66,8 @@ class ServingProgram {
         }
         throw std::runtime_error("the program did not serve: " + seen);
     }
-    void connectTo(int port) {
-        socket_ = socket(AF_INET, SOCK_STREAM, 0);
-        const int on = 1;
-        setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            throw std::runtime_error("connect");
-        }
-    }
-
     pid_t pid_ = -1;
-    int socket_ = -1;
+    selvar::bench::LoopbackClient client_;
 };
 
 // Times each command's round trip and reports the percentiles in microseconds.

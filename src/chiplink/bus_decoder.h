@@ -66,9 +66,9 @@ class BusDecoder {
     }
     // The accesses a parallel port made for a batch run at base, as if fed one by one. Inline
     // and on a copy of the state, so that a frame decodes in registers.
-    template <class Sink>
-    [[gnu::always_inline]] inline void frame(std::uint16_t base, const platform::BusBatch& batch,
-                                             Sink& sink);
+    // Batch: a BusBatch, or a PackedBatch whose memory goes on for kRunSteps steps past it.
+    template <class Sink, class Batch = platform::BusBatch>
+    [[gnu::always_inline]] inline void frame(std::uint16_t base, const Batch& batch, Sink& sink);
 
     // Whether another read of address giving what the last read gave would change nothing
     // (a wait): true but for a sample of the read-back line inside a frame.
@@ -245,8 +245,8 @@ std::size_t BusDecoder::State::writeRun(const platform::BusBatch::Step* steps, s
 }
 #endif
 
-template <class Sink>
-void BusDecoder::frame(std::uint16_t base, const platform::BusBatch& batch, Sink& sink) {
+template <class Sink, class Batch>
+void BusDecoder::frame(std::uint16_t base, const Batch& batch, Sink& sink) {
     State s = state_;
     platform::ReplayCursor cursor;
     const std::size_t size = batch.size();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,12 +60,24 @@ class Instrument {
     virtual std::string rampField(int dut, RampField field) const = 0;
     virtual void selectRampTarget(int dut, RampTarget target) = 0;  // never None
     virtual RampTarget rampTarget(int dut) const = 0;
-    virtual void ramp(int dut, RampDirection direction) = 0;  // blocks until the ramp ends
+    // Starts the ramp as a job and returns; the ramp runs on while the caller serves others.
+    virtual void ramp(int dut, RampDirection direction) = 0;
 
     virtual void showPanel(int dut, bool shown) = 0;
     virtual bool panelShown(int dut) const = 0;
 
     virtual std::string version() const = 0;  // the program's version, as --version shows it
+
+    // Long operations (ramps) run as jobs, one at a time, while the program serves everything
+    // else. Whether one runs now:
+    virtual bool jobRunning() const { return false; }
+    // The stop gesture: the job ends after the step in progress.
+    virtual void abortJob() {}
+    // Calls `then` once, as soon as no job runs (at once when none does).
+    virtual void afterJob(std::function<void()> then) { then(); }
+    // Returns once no job runs, serving the program meanwhile: for a caller that cannot return
+    // to the event loop (a script read line by line).
+    virtual void awaitJob() {}
 };
 
 }  // namespace selvar::control

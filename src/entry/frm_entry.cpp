@@ -35,11 +35,11 @@ constexpr int kFontPoints = 8;
 }  // namespace
 
 frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
-                   QWidget& busMonitor)
+                   std::function<QWidget&()> busMonitor)
     : glbl_(glbl),
       hw_(hw),
       link_(link),
-      busMonitor_(busMonitor),
+      busMonitor_(std::move(busMonitor)),
       dpi_(screen()->logicalDotsPerInch()) {
     setObjectName("frmEntry");
     buildControls();
@@ -108,12 +108,32 @@ void frmEntry::buildControls() {
     lblStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    buildJobControls();
+
     // The frames take no focus; the rest follow their tab indices.
     const std::array<QWidget*, 9> tabOrder = {opt1DUT_, opt2DUT_, opt378h_,     opt278h_, opt3BCh_,
                                               btnDUT1_, btnDUT2_, btnResetAll_, btnBus_};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+}
+
+// The stop button sits at the right end of the status line's last row, shown only while a job
+// runs; the status line then leaves it room.
+void frmEntry::buildJobControls() {
+    btnStop_ = addControl<QPushButton>(this, "Stop", "btnStop", "Stop the running job (Esc)",
+                                       {kStatusLine.left + kStatusLine.width - 705,
+                                        kStatusLine.top + kStatusLine.height - 375, 705, 375});
+    btnStop_->move(pixels(kStatusLine.left + kStatusLine.width) - btnStop_->width(), btnStop_->y());
+    btnStop_->hide();
+}
+
+void frmEntry::showJob(const QString& description) {
+    setJobText(description);
+    btnStop_->setVisible(!description.isEmpty());
+    const int full = pixels(kStatusLine.width);
+    lblStatus_->resize(description.isEmpty() ? full : btnStop_->x() - lblStatus_->x() - pixels(60),
+                       lblStatus_->height());
 }
 
 void frmEntry::connectHandlers() {
@@ -266,8 +286,9 @@ void frmEntry::btnDUT2_Click() {
 }
 
 void frmEntry::btnBus_Click() {
-    busMonitor_.show();
-    busMonitor_.raise();
+    QWidget& monitor = busMonitor_();
+    monitor.show();
+    monitor.raise();
 }
 
 void frmEntry::btnResetAll_Click() {

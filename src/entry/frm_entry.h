@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "chiplink/port_choice.h"
 
@@ -30,8 +31,10 @@ class PanelsLink;
 class frmEntry : public QWidget {
     Q_OBJECT
   public:
-    // busMonitor: the bus monitor window, shown by the fourth button.
-    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link, QWidget& busMonitor);
+    // busMonitor: gives the bus monitor window, shown by the fourth button (built when first
+    // asked for).
+    frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
+             std::function<QWidget&()> busMonitor);
     ~frmEntry() override;
 
     // The operator's gestures, for remote control, through the same handlers.
@@ -44,12 +47,17 @@ class frmEntry : public QWidget {
 
     // What a running job does, shown on the status line's last line; empty when none runs.
     void setJobText(const QString& text);
+    // What the running job does, on the status line, with the stop button at its right end;
+    // an empty text: no job runs, and the button is hidden.
+    void showJob(const QString& description);
+    QPushButton& stopButton() { return *btnStop_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
+    void buildJobControls();
     void connectHandlers();
     void Form_Initialize();
 
@@ -87,7 +95,7 @@ class frmEntry : public QWidget {
     modGlblData& glbl_;
     chiplink::modSelvarHw& hw_;
     PanelsLink& link_;
-    QWidget& busMonitor_;
+    std::function<QWidget&()> busMonitor_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;
@@ -102,6 +110,7 @@ class frmEntry : public QWidget {
     QPushButton* btnBus_ = nullptr;
     QLabel* lblStatus_ = nullptr;
     QString jobText_;
+    QPushButton* btnStop_ = nullptr;
 };
 
 }  // namespace selvar::entry

@@ -1,10 +1,12 @@
 #include "entry/panel_instrument.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QString>
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
+#include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "panel/ui/frm_main.h"
@@ -116,8 +118,9 @@ int codeOf(const QString& label) {
 
 }  // namespace
 
-PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link)
-    : entry_(entry), glbl_(glbl), link_(link) {}
+PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+                                 JobDriver& jobs)
+    : entry_(entry), glbl_(glbl), link_(link), jobs_(jobs) {}
 
 Panel& PanelInstrument::panel(int dut) const {
     return dut == 2 ? glbl_.frmDUT2() : glbl_.frmDUT1();
@@ -218,6 +221,37 @@ bool PanelInstrument::panelShown(int dut) const {
 
 std::string PanelInstrument::version() const {
     return SELVAR_VERSION;
+}
+
+}  // namespace selvar::entry
+
+namespace selvar::entry {
+
+bool PanelInstrument::jobRunning() const {
+    return jobs_.running();
+}
+
+void PanelInstrument::abortJob() {
+    jobs_.stop();
+}
+
+void PanelInstrument::afterJob(std::function<void()> then) {
+    if (!jobs_.running()) {
+        then();
+        return;
+    }
+    QObject::connect(&jobs_, &JobDriver::finished, &jobs_, std::move(then),
+                     Qt::SingleShotConnection);
+}
+
+// The loop runs on meanwhile: painting, the other clients, the stop gestures.
+void PanelInstrument::awaitJob() {
+    if (!jobs_.running()) {
+        return;
+    }
+    QEventLoop loop;
+    QObject::connect(&jobs_, &JobDriver::finished, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace selvar::entry

@@ -9,6 +9,7 @@ class frmMain;
 namespace selvar::entry {
 
 class frmEntry;
+class JobDriver;
 class modGlblData;
 class PanelsLink;
 
@@ -17,7 +18,8 @@ class PanelsLink;
 // not) end in the same state.
 class PanelInstrument final : public control::Instrument {
   public:
-    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link);
+    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+                    JobDriver& jobs);
 
     void resetAll() override;
     void selectPort(control::Port port) override;
@@ -47,12 +49,18 @@ class PanelInstrument final : public control::Instrument {
 
     std::string version() const override;
 
+    bool jobRunning() const override;
+    void abortJob() override;
+    void afterJob(std::function<void()> then) override;
+    void awaitJob() override;
+
   private:
     panel::frmMain& panel(int dut) const;
 
     frmEntry& entry_;
     const modGlblData& glbl_;
     const PanelsLink& link_;
+    JobDriver& jobs_;
 };
 
 }  // namespace selvar::entry

@@ -1,14 +1,30 @@
 #include "entry/panels_link.h"
 
+#include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "panel/read_back_labels.h"
 #include "ramp/wait_steps.h"
 
 namespace selvar::entry {
 
+namespace {
+
+class PortWait final : public panel::PendingWait {
+  public:
+    explicit PortWait(modPubShare::StepWait wait) : wait_(std::move(wait)) {}
+    bool runUntil(std::chrono::steady_clock::time_point deadline) override {
+        return wait_.runUntil(deadline);
+    }
+
+  private:
+    modPubShare::StepWait wait_;
+};
+
+}  // namespace
+
 PanelsLink::PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port,
-                       const modGlblData& glbl)
-    : hw_(hw), port_(port), glbl_(glbl) {}
+                       const modGlblData& glbl, JobDriver& jobs)
+    : hw_(hw), port_(port), glbl_(glbl), jobs_(jobs) {}
 
 void PanelsLink::sendGainWords() {
     hw_.sendGainWords(glbl_.frmDUT2().gainCodes(), glbl_.frmDUT1().gainCodes());
@@ -27,6 +43,19 @@ void PanelsLink::readBackGainRegisters() {
 
 void PanelsLink::waitSteps(int delay, int step) {
     modPubShare::waitSteps(port_, port_.base(), delay, step, stopRequest_);
+}
+
+std::unique_ptr<panel::PendingWait> PanelsLink::startWait(int delay, int step) {
+    return std::make_unique<PortWait>(
+        modPubShare::StepWait(port_, port_.base(), delay, step, stopRequest_));
+}
+
+void PanelsLink::startJob(std::unique_ptr<control::Job> job) {
+    jobs_.start(std::move(job));
+}
+
+int PanelsLink::dutOf(const QWidget& panel) const {
+    return &panel == &glbl_.frmDUT2() ? 2 : 1;
 }
 
 bool PanelsLink::stopRequested() const {

@@ -9,6 +9,7 @@
 
 namespace selvar::entry {
 
+class JobDriver;
 class modGlblData;
 
 // The gain panels' way to the chips: every panel action that reaches the port comes through
@@ -16,11 +17,15 @@ class modGlblData;
 // DUT1 to reach DUT2), and a read-back fills in the code labels of both panels.
 class PanelsLink final : public panel::PanelLink {
   public:
-    PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port, const modGlblData& glbl);
+    PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port, const modGlblData& glbl,
+               JobDriver& jobs);
 
     void sendGainWords() override;
     void readBackGainRegisters() override;
     void waitSteps(int delay, int step) override;
+    std::unique_ptr<panel::PendingWait> startWait(int delay, int step) override;
+    void startJob(std::unique_ptr<control::Job> job) override;
+    int dutOf(const QWidget& panel) const override;
     bool stopRequested() const override;
     // The flag a termination request sets (from a signal handler); ramps stop on it.
     void stopRampsOn(const std::atomic<bool>& request) { stopRequest_ = &request; }
@@ -39,6 +44,7 @@ class PanelsLink final : public panel::PanelLink {
     chiplink::modSelvarHw& hw_;
     platform::SelectedPort& port_;
     const modGlblData& glbl_;
+    JobDriver& jobs_;
     chiplink::ReadBack lastReadBack_;
     const std::atomic<bool>* stopRequest_ = nullptr;
     std::function<void()> readBackListener_;

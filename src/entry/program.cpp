@@ -1,5 +1,6 @@
 #include "entry/program.h"
 
+#include <QPushButton>
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
@@ -13,13 +14,19 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
     : provider_(std::move(provider)),
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
-      link_(hw_, port_, glbl_),
+      link_(hw_, port_, glbl_, jobs_),
       capture_(provider_->timing()),
       captureAttachment_(port_.observers(), capture_),
       audio_(std::move(audio), provider_->boardRegisters()) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
-    bus_ = std::make_unique<monitor::frmBus>(capture_, provider_->boardRegisters());
+}
+
+monitor::frmBus& Program::frmBus() {
+    if (!bus_) {
+        bus_ = std::make_unique<monitor::frmBus>(capture_, provider_->boardRegisters());
+    }
+    return *bus_;
 }
 
 Program::~Program() {
@@ -38,8 +45,19 @@ frmEntry& Program::start() {
     if (entry_) {
         throw std::logic_error("the program has started already");
     }
-    entry_ = std::make_unique<frmEntry>(glbl_, hw_, link_, *bus_);
-    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_);
+    entry_ =
+        std::make_unique<frmEntry>(glbl_, hw_, link_, [this]() -> QWidget& { return frmBus(); });
+    for (QWidget* window :
+         {static_cast<QWidget*>(entry_.get()), static_cast<QWidget*>(&glbl_.frmDUT1()),
+          static_cast<QWidget*>(&glbl_.frmDUT2())}) {
+        jobs_.holdInputTo(*window);
+    }
+    frmEntry& entry = *entry_;
+    jobs_.letThrough(entry.stopButton());
+    QObject::connect(&entry.stopButton(), &QPushButton::clicked, &jobs_, &JobDriver::stop);
+    QObject::connect(&jobs_, &JobDriver::started, &entry, &frmEntry::showJob);
+    QObject::connect(&jobs_, &JobDriver::finished, &entry, [&entry] { entry.showJob({}); });
+    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
     return *entry_;
 }
 

@@ -6,6 +6,7 @@
 #include "chiplink/mod_selvar_hw.h"
 #include "control/instrument.h"
 #include "entry/audio_setup.h"
+#include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "monitor/bus_capture.h"
@@ -51,13 +52,16 @@ class Program {
     chiplink::modSelvarHw& hw() { return hw_; }
     modGlblData& glbl() { return glbl_; }
     PanelsLink& panelsLink() { return link_; }
+    // The long operations (ramps) running on the event loop.
+    JobDriver& jobs() { return jobs_; }
     panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
     panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
     monitor::BusCapture& capture() { return capture_; }
     // The sound card measurements run over; on a simulated port, the board's analog path.
     AudioSetup& audio() { return audio_; }
-    // The bus monitor window, hidden until shown.
-    monitor::frmBus& frmBus() { return *bus_; }
+    // The bus monitor window, built when first asked for (most runs never open it), hidden
+    // until shown.
+    monitor::frmBus& frmBus();
 
   private:
     // Declared in the order they are built; destroyed the other way round, so the windows go
@@ -68,6 +72,7 @@ class Program {
     platform::SelectedPort port_;
     modGlblData glbl_;
     chiplink::modSelvarHw hw_;
+    JobDriver jobs_;
     PanelsLink link_;
     monitor::BusCapture capture_;
     platform::ObserverAttachment captureAttachment_;

@@ -1,10 +1,12 @@
 #include "monitor/capture_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "monitor/frame_texts.h"
+#include "platform/atomic_save.h"
 #include "platform/vcd_writer.h"
 #include "platform/wiring.h"
 
@@ -75,14 +77,25 @@ class FrameRedraw {
     std::uint8_t level_ = 0;
 };
 
-bool saveVcd(const BusCapture& capture, std::FILE* file, const std::string& path) {
+// The writer owns and closes a file of its own; it shares the saved file's descriptor, and
+// writes straight through, so the save syncs all it wrote.
+bool saveVcd(const BusCapture& capture, std::FILE* file) {
     platform::VcdTiming timing = capture.clock().timing();
     if (timing.steadyClock) {
         timing = {"1ns", kNominalAccessNs, false, 1};
     }
+    const int fd = ::dup(::fileno(file));
+    std::FILE* own = fd < 0 ? nullptr : ::fdopen(fd, "w");
+    if (!own) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return false;
+    }
     bool lost = false;  // set by the writer up to its closing of the file
+    int reason = 0;
     {
-        platform::VcdWriter out(file, timing, {path, &lost});
+        platform::VcdWriter out(own, timing, {"", &lost, &reason, true});
         out.onPortSelected(kBase);
         FrameRedraw redraw(out);
         for (std::uint64_t n = capture.first(); n < capture.end(); ++n) {
@@ -94,6 +107,7 @@ bool saveVcd(const BusCapture& capture, std::FILE* file, const std::string& path
             redraw.frame(f);
         }
     }
+    errno = reason;
     return !lost;
 }
 
@@ -104,23 +118,18 @@ bool saveCsv(const BusCapture& capture, std::FILE* file) {
         ok = std::fprintf(file, "%s,%s,%s,%s,%s,%s\n", r.number.c_str(), r.time.c_str(),
                           r.kind.c_str(), r.dut2.c_str(), r.dut1.c_str(), r.chain.c_str()) > 0;
     }
-    return std::fclose(file) == 0 && ok;
+    return ok;
 }
 
 }  // namespace
 
-bool saveCapture(const BusCapture& capture, const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    // Both take the file and close it.
-    if (!(endsWith(path, ".vcd") ? saveVcd(capture, file, path) : saveCsv(capture, file))) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+bool saveCapture(BusCapture& capture, const std::string& path, std::string& error) {
+    capture.decodePending();
+    const bool waveform = endsWith(path, ".vcd");
+    return platform::saveAtomically(
+        path,
+        [&](std::FILE* file) { return waveform ? saveVcd(capture, file) : saveCsv(capture, file); },
+        error);
 }
 
 }  // namespace selvar::monitor

@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "monitor/capture_file.h"
 #include "monitor/frame_table_model.h"
@@ -128,17 +129,19 @@ void frmBus::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-void frmBus::captureChanged() {
-    refresh(true);
-}
+// Ramps run on the event loop now, so the view follows them on its own timer; painting from
+// the access path as well would paint twice as often.
+void frmBus::captureChanged() {}
 
-// Inside a ramp no event is processed, so the views are laid out and painted here and now
-// rather than scheduled; the event loop's timer does the same for everything else.
+// The view's tick: the capture decodes what passed since the last one. Inside a ramp no event
+// is processed, so the views are laid out and painted here and now rather than scheduled; the
+// event loop's timer does the same for everything else.
 void frmBus::refresh(bool repaintNow) {
     if (!isVisible() || capture_.accesses() == seenAccesses_) {
         return;
     }
     seenAccesses_ = capture_.accesses();
+    capture_.decodePending();
     QScrollBar* bar = tblFrames_->verticalScrollBar();
     const bool following = bar->value() >= bar->maximum();
     if (model_->sync(chkPause_->isChecked())) {
@@ -191,6 +194,7 @@ void frmBus::btnSave_Click() {
     }
     std::string error;
     if (!saveCapture(capture_, path.toStdString(), error)) {
+        std::fprintf(stderr, "selvar: %s\n", error.c_str());
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
     }
 }

@@ -16,17 +16,20 @@ constexpr platform::ParallelWiring kWiring = platform::kParallelWiring;
 struct Line {
     const char* name;
     std::uint8_t bit;  // in the capture's line levels
+    const char* low;   // what the line's level means, as the operator reads it
+    const char* high;
 };
+// MUTE is active low: a bare 0 beside it read as "not muted".
 constexpr std::array<Line, 6> kLines = {{
-    {"CS", kWiring.mask(Signal::ChipSelect)},
-    {"CLK", kWiring.mask(Signal::Clock)},
-    {"DATA", kWiring.mask(Signal::Data)},
-    {"READ", LineHistory::kReadBackBit},
-    {"MUTE", kWiring.mask(Signal::Mute)},
-    {"ZCD", kWiring.mask(Signal::Zcd)},
+    {"CS", kWiring.mask(Signal::ChipSelect), "0", "1"},
+    {"CLK", kWiring.mask(Signal::Clock), "0", "1"},
+    {"DATA", kWiring.mask(Signal::Data), "0", "1"},
+    {"READ", LineHistory::kReadBackBit, "0", "1"},
+    {"MUTE", kWiring.mask(Signal::Mute), "muted", "released"},
+    {"ZCD", kWiring.mask(Signal::Zcd), "0", "1"},
 }};
 constexpr int kRowHeight = 22;
-constexpr int kLabelWidth = 72;
+constexpr int kLabelWidth = 112;
 
 std::uint8_t levelsNow(const BusCapture& c) {
     return static_cast<std::uint8_t>(c.dataLevel() |
@@ -80,7 +83,7 @@ QStringList LineTraceView::levelTexts() const {
     const std::uint8_t levels = levelsNow(capture_);
     QStringList texts;
     for (const Line& line : kLines) {
-        texts << QString("%1 %2").arg(line.name).arg((levels & line.bit) ? 1 : 0);
+        texts << QString("%1 %2").arg(line.name, (levels & line.bit) ? line.high : line.low);
     }
     return texts;
 }

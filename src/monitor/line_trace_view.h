@@ -14,7 +14,7 @@ class LineTraceView : public QWidget {
     explicit LineTraceView(const BusCapture& capture, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
-    // "CS 1", "CLK 0", ...: the lines' names and levels now, top to bottom.
+    // "CS 1", "CLK 0", ..., "MUTE released": the lines' names and levels now, top to bottom.
     QStringList levelTexts() const;
 
   protected:

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/wiring.h"
@@ -91,6 +92,22 @@ class BusBatch {
         return size_ - 1 + static_cast<std::size_t>(probeAccesses);
     }
 
+    // A compact copy of a batch that has run, for whoever keeps batches to look at later: the
+    // steps in use and the results, packedSize() bytes (a gain frame's take a quarter of the
+    // whole batch). Plain stores: packing costs a copy, nothing more.
+    std::size_t packedSize() const { return sizeof(Packed) + size_ * sizeof(Step); }
+    void pack(std::byte* out) const {
+        const Packed head{static_cast<std::uint16_t>(size_),
+                          static_cast<std::uint16_t>(samples_),
+                          static_cast<std::uint16_t>(dataReads_),
+                          probeCount_,
+                          probeLimit_,
+                          sampled_,
+                          dataRead_};
+        std::memcpy(out, &head, sizeof head);
+        std::memcpy(out + sizeof head, steps_.data(), size_ * sizeof(Step));
+    }
+
     void clear() {
         size_ = 0;
         samples_ = 0;
@@ -99,6 +116,14 @@ class BusBatch {
         probeCount_ = 0;
         probeLimit_ = -1;
     }
+
+    // The head of a packed batch; its steps follow it.
+    struct Packed {
+        std::uint16_t size, samples, dataReads;
+        int probeCount, probeLimit;
+        std::bitset<kMaxSamples> sampled;
+        std::array<std::uint8_t, kMaxDataReads> dataRead;
+    };
 
   private:
     void push(Step step) {
@@ -116,6 +141,32 @@ class BusBatch {
     std::array<std::uint8_t, kMaxDataReads> dataRead_{};
     int probeCount_ = 0;
     int probeLimit_ = -1;
+};
+
+// A packed batch read where it lies, with the reading functions of a batch: a replay or a
+// decoding of it needs no copy back. A decoder that reads steps in blocks may read a few dozen
+// past the last; the memory it lies in must go on that far.
+class PackedBatch {
+  public:
+    using Step = BusBatch::Step;
+
+    explicit PackedBatch(const std::byte* packed)
+        : steps_(reinterpret_cast<const Step*>(packed + sizeof(BusBatch::Packed))) {
+        std::memcpy(&head_, packed, sizeof head_);
+    }
+
+    std::size_t size() const { return head_.size; }
+    const Step& operator[](std::size_t i) const { return steps_[i]; }
+    const Step* begin() const { return steps_; }
+    int probeLimit() const { return head_.probeLimit; }
+    int probeCount() const { return head_.probeCount; }
+    bool sampled(std::size_t index) const { return head_.sampled[index]; }
+    std::uint8_t dataRead(std::size_t index) const { return head_.dataRead[index]; }
+    std::size_t packedSize() const { return sizeof(BusBatch::Packed) + size() * sizeof(Step); }
+
+  private:
+    BusBatch::Packed head_;
+    const Step* steps_;
 };
 
 // Runs a batch access by access on a parallel port whose data register is at base: every
@@ -168,8 +219,8 @@ struct ReplayCursor {
 // The accesses a parallel port made for step `index` of a batch that has run, with the results
 // it recorded, as `accesses.read(address, value)` and `accesses.write(address, value)`: what
 // observers and the bus decoder are told of a batch run whole.
-template <class Accesses>
-void replayStep(const BusBatch& batch, std::size_t index, std::uint16_t base, ReplayCursor& cursor,
+template <class Batch, class Accesses>
+void replayStep(const Batch& batch, std::size_t index, std::uint16_t base, ReplayCursor& cursor,
                 Accesses&& accesses) {
     constexpr ParallelWiring w = kParallelWiring;
     const auto status = static_cast<std::uint16_t>(base + 1);

@@ -12,10 +12,14 @@ TraceFile::TraceFile(std::FILE* out, const char* what, TraceReport report)
     if (report_.name.empty()) {
         report_.name = what;
     }
+    flusher_ = std::jthread([this](std::stop_token stop) { flushEvery(std::move(stop)); });
 }
 
 TraceFile::~TraceFile() {
-    flush();
+    flusher_.request_stop();
+    flusher_.join();
+    const std::lock_guard lock(mutex_);
+    writeUpTo(used_);
     if (std::fclose(out_) != 0 && !failed_) {
         fail("closing the file failed", "");
     }
@@ -27,28 +31,58 @@ void TraceFile::fail(const char* what, const char* consequence) {
     if (report_.lost) {
         *report_.lost = true;
     }
+    if (report_.reason) {
+        *report_.reason = errno;
+    }
+    if (report_.quiet) {
+        return;
+    }
     std::fprintf(stderr, "%s: %s: %s%s\n", report_.name.c_str(), what, std::strerror(errno),
                  consequence);
 }
 
 void TraceFile::append(std::string_view text) {
+    // Committed only at the end, so that no timed flush cuts the text in two.
     while (!text.empty()) {
+        if (kBufferSize - used_ < kMaxRecord) {
+            drain();
+        }
         const std::size_t n = std::min(text.size(), kMaxRecord);
-        char* p = reserve();
-        std::memcpy(p, text.data(), n);
-        commit(p + n);
+        std::memcpy(buffer_.data() + used_, text.data(), n);
+        used_ += n;
         text.remove_prefix(n);
     }
+    commit(buffer_.data() + used_);
 }
 
-void TraceFile::flush() {
-    if (used_ == 0) {
+void TraceFile::drain() {
+    const std::lock_guard lock(mutex_);
+    writeUpTo(used_);
+    used_ = 0;
+    written_ = 0;
+    committed_.store(0, std::memory_order_relaxed);
+}
+
+void TraceFile::writeUpTo(std::size_t end) {
+    if (end <= written_) {
         return;
     }
-    if (!failed_ && std::fwrite(buffer_.data(), 1, used_, out_) != used_) {
+    const std::size_t n = end - written_;
+    // Flushed at once: what is written out is in the file, not in the stream's buffer.
+    if (!failed_ &&
+        (std::fwrite(buffer_.data() + written_, 1, n, out_) != n || std::fflush(out_) != 0)) {
         fail("writing failed", "; the rest of the run is not recorded");
     }
-    used_ = 0;
+    written_ = end;
+}
+
+void TraceFile::flushEvery(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    while (!stop.stop_requested()) {
+        // Waits the interval out, or until the trace closes.
+        wake_.wait_for(lock, stop, kFlushInterval, [] { return false; });
+        writeUpTo(committed_.load(std::memory_order_acquire));
+    }
 }
 
 }  // namespace selvar::platform

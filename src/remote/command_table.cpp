@@ -231,6 +231,12 @@ Outcome queryPort(const Call& call) {
     return reply(keywordReply(kPorts, call.instrument.port()));
 }
 
+// Stops the running job, whichever it is; the front end runs it as soon as its line is read.
+Outcome abortJob(const Call& call) {
+    call.instrument.abortJob();
+    return {};
+}
+
 Node settable(std::string_view name, Handler set, Handler query) {
     return {.name = name, .set = std::move(set), .query = std::move(query), .setTakesParam = true};
 }
@@ -260,25 +266,25 @@ Node dutNode() {
     const auto code = [](std::string_view name, Slider slider) {
         return settable(name, setCode(slider), queryCode(slider));
     };
-    return {.name = "DUT",
-            .children = {{.name = "GAIN",
-                          .children = {gain("LEFT", Slider::Left), gain("RIGHt", Slider::Right),
-                                       gain("GANG", Slider::Gang), gain("PAN", Slider::Pan)}},
-                         {.name = "CODE",
-                          .children = {code("LEFT", Slider::Left), code("RIGHt", Slider::Right)}},
-                         action("MAXAtten", maxAtten),
-                         action("UNITy", unity),
-                         queryOnly("READback", readBack),
-                         {.name = "RAMP",
-                          .children = {rampField("TOP", RampField::Top),
-                                       rampField("BOTTom", RampField::Bottom),
-                                       rampField("STEP", RampField::Step),
-                                       rampField("DELay", RampField::Delay),
-                                       settable("TARGet", setRampTarget, queryRampTarget),
-                                       action("UP", ramp(RampDirection::Up)),
-                                       action("DOWN", ramp(RampDirection::Down))}},
-                         settable("PANel", setPanel, queryPanel)},
-            .numbered = true};
+    return {
+        .name = "DUT",
+        .children =
+            {{.name = "GAIN",
+              .children = {gain("LEFT", Slider::Left), gain("RIGHt", Slider::Right),
+                           gain("GANG", Slider::Gang), gain("PAN", Slider::Pan)}},
+             {.name = "CODE",
+              .children = {code("LEFT", Slider::Left), code("RIGHt", Slider::Right)}},
+             action("MAXAtten", maxAtten),
+             action("UNITy", unity),
+             queryOnly("READback", readBack),
+             {.name = "RAMP",
+              .children = {rampField("TOP", RampField::Top), rampField("BOTTom", RampField::Bottom),
+                           rampField("STEP", RampField::Step), rampField("DELay", RampField::Delay),
+                           settable("TARGet", setRampTarget, queryRampTarget),
+                           action("UP", ramp(RampDirection::Up)),
+                           action("DOWN", ramp(RampDirection::Down)), action("ABORt", abortJob)}},
+             settable("PANel", setPanel, queryPanel)},
+        .numbered = true};
 }
 
 Node buildTree() {
@@ -289,6 +295,7 @@ Node buildTree() {
         {.name = "BUS", .children = {queryOnly("LENGth", busLength)}},
         settable("MUTE", setPin(PinLine::Mute), queryPin(PinLine::Mute)),
         settable("ZCDetect", setPin(PinLine::Zcd), queryPin(PinLine::Zcd)),
+        action("ABORt", abortJob),
     };
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});

@@ -99,7 +99,7 @@ void ScpiServer::accept(qintptr descriptor) {
     }
     auto client = std::make_unique<Client>();
     client->connection = connection;
-    client->session = std::make_unique<Session>(instrument_);
+    client->session = std::make_unique<Session>(instrument_, Session::JobWait::Hold);
     if (idleTimeout_.count() > 0) {
         client->idleTimer.setSingleShot(true);
         client->idleTimer.setInterval(idleTimeout_);
@@ -196,30 +196,32 @@ void ScpiServer::drain() {
     }
 }
 
+// A held session still reads its bytes (so that an ABORt among them acts at once), up to what
+// it may keep; it runs on when the job ends.
 void ScpiServer::serve(Client& client) {
     TcpConnection& connection = *client.connection;
-    if (connection.bytesToWrite() > kMaxUnsentReplies) {
-        return;  // bytesWritten brings it back
+    Session& session = *client.session;
+    if (session.held() && !instrument_.jobRunning()) {
+        run(client, {});
+    }
+    if (client.finishing) {
+        return;
+    }
+    if (connection.bytesToWrite() > kMaxUnsentReplies ||
+        session.heldBytes() >= Session::kMaxHeldBytes) {
+        if (session.held()) {
+            serveAfterJob(client);
+        }
+        return;  // bytesWritten or the job's end brings it back
     }
     const QByteArray bytes = connection.read(kChunk);
-    bool refusedAsHttp = false;
-    client.session->receive({bytes.constData(), static_cast<std::size_t>(bytes.size())},
-                            [&](const LineResult& line) {
-                                if (!line.reply.empty()) {
-                                    connection.write(line.reply);
-                                    connection.write("\n");
-                                }
-                                refusedAsHttp = refusedAsHttp || line.refusedAsHttp;
-                                if (line.exitRequested) {
-                                    exitPending_ = true;
-                                    client.session->close();  // the program ends with this line
-                                }
-                            });
-    connection.flush();
-    if (refusedAsHttp) {
-        client.finishing = true;
-        connection.abort();  // looked like HTTP: not one byte more either way
-    } else if (connection.bytesAvailable() > 0 && !client.session->closed()) {
+    run(client, {bytes.constData(), static_cast<std::size_t>(bytes.size())});
+    if (client.finishing) {
+        return;
+    }
+    if (session.held()) {
+        serveAfterJob(client);
+    } else if (connection.bytesAvailable() > 0 && !session.closed()) {
         ready_.push_back(client.connection);
     } else if (connection.inputEnded() && connection.bytesToWrite() == 0) {
         // Every complete line it sent has been answered; a partial last line is dropped.
@@ -227,11 +229,53 @@ void ScpiServer::serve(Client& client) {
     }
 }
 
+// Runs what the session held, once the job has ended, and then the lines the bytes complete.
+void ScpiServer::run(Client& client, std::string_view bytes) {
+    TcpConnection& connection = *client.connection;
+    bool refusedAsHttp = false;
+    const LineHandler onLine = [&](const LineResult& line) {
+        if (!line.reply.empty()) {
+            connection.write(line.reply);
+            connection.write("\n");
+        }
+        refusedAsHttp = refusedAsHttp || line.refusedAsHttp;
+        if (line.exitRequested) {
+            exitPending_ = true;
+            client.session->close();  // the program ends with this line
+        }
+    };
+    if (client.session->held() && !instrument_.jobRunning()) {
+        client.session->resume(onLine);
+    }
+    client.session->receive(bytes, onLine);
+    connection.flush();
+    if (refusedAsHttp) {
+        client.finishing = true;
+        connection.abort();  // looked like HTTP: not one byte more either way
+    }
+}
+
+// A session held behind the running job is served again when the job ends.
+void ScpiServer::serveAfterJob(Client& client) {
+    if (client.awaitingJob) {
+        return;
+    }
+    client.awaitingJob = true;
+    instrument_.afterJob([server = QPointer<ScpiServer>(this), connection = client.connection] {
+        Client* waiting = server && connection ? server->clientOf(connection) : nullptr;
+        if (waiting != nullptr) {
+            waiting->awaitingJob = false;
+            server->markReady(connection);
+        }
+    });
+}
+
 // Idle: nothing received for the whole idle time, and neither a reply waiting to go out nor
 // received bytes waiting to run. A client's own long-running work, once there is such, keeps it
 // busy too.
 bool ScpiServer::isIdle(const Client& client) const {
-    return client.connection->bytesToWrite() == 0 && client.connection->bytesAvailable() == 0;
+    return client.connection->bytesToWrite() == 0 && client.connection->bytesAvailable() == 0 &&
+           !client.session->held();
 }
 
 void ScpiServer::onIdleTimeout(Client& client) {

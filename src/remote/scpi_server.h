@@ -56,8 +56,9 @@ class ScpiServer : public QObject {
         QPointer<TcpConnection> connection;
         std::unique_ptr<Session> session;
         QTimer idleTimer;
-        bool gone = false;       // closed; reaped when no command runs
-        bool finishing = false;  // runs nothing more; closes once its replies are out
+        bool gone = false;         // closed; reaped when no command runs
+        bool finishing = false;    // runs nothing more; closes once its replies are out
+        bool awaitingJob = false;  // held behind the running job, to be served when it ends
     };
 
     void accept(qintptr descriptor);
@@ -66,6 +67,8 @@ class ScpiServer : public QObject {
     void markReady(TcpConnection* connection);
     void drain();
     void serve(Client& client);
+    void run(Client& client, std::string_view bytes);
+    void serveAfterJob(Client& client);
     bool isIdle(const Client& client) const;
     void onIdleTimeout(Client& client);
     void finish(Client& client, int lingerMs);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <exception>
+#include <utility>
 
 #include "remote/command_table.h"
 #include "remote/scpi_lexer.h"
@@ -113,6 +114,27 @@ bool isCommandError(int code) {
     return code <= -100 && code > -200;
 }
 
+// What waits for a running job: everything that reaches the port, the commands that wait for
+// the job's end (*OPC?, *OPC, *WAI) and whatever changes the program's state. Queries of the
+// state as it stands, the status commands and ABORt go on at once.
+bool touchesPort(const Node& node, bool query) {
+    if (query) {
+        return node.name == "READback" || node.name == "OPC";
+    }
+    return node.name != "ABORt" && node.name != "CLS" && node.name != "ESE" && node.name != "SRE";
+}
+
+// A line whose first command is ABORt (or DUT<n>:RAMP:ABORt).
+bool isAbortLine(std::string_view line) {
+    std::size_t pos = 0;
+    const LexedUnit lexed = readUnit(line, pos);
+    if (lexed.error != error::kNone || lexed.empty || lexed.unit.query) {
+        return false;
+    }
+    const Resolved resolved = resolve(lexed.unit, commandTree(), commandTree(), 1, false);
+    return resolved.node != nullptr && resolved.node->name == "ABORt";
+}
+
 }  // namespace
 
 void Session::queue(int code, UnitResult& unit, LineResult& line, std::string detail) {
@@ -158,6 +180,49 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     return result;
 }
 
+bool Session::mayRunNow(const Node& node, bool query) {
+    if (!instrument_.jobRunning()) {
+        ownsJob_ = false;
+        return true;
+    }
+    if (jobWait_ == JobWait::Await) {
+        instrument_.awaitJob();
+        return true;
+    }
+    return !ownsJob_ && !touchesPort(node, query);
+}
+
+bool Session::runUnits(Progress& p) {
+    while (p.pos < p.line.size()) {
+        const std::size_t start = p.pos;
+        const LexedUnit lexed = readUnit(p.line, p.pos);
+        if (lexed.error != error::kNone) {
+            UnitResult unit;
+            queue(lexed.error, unit, p.result);
+            p.result.units.push_back(std::move(unit));
+            break;
+        }
+        if (lexed.empty) {
+            continue;
+        }
+        const Resolved resolved =
+            resolve(lexed.unit, commandTree(), *p.path.node, p.path.dut, p.path.viaDut);
+        if (resolved.node != nullptr && !mayRunNow(*resolved.node, lexed.unit.query)) {
+            p.pos = start;
+            return false;
+        }
+        const bool jobBefore = instrument_.jobRunning();
+        p.result.units.push_back(execute(lexed.unit, p.path, p.result));
+        ownsJob_ = ownsJob_ || (!jobBefore && instrument_.jobRunning());
+        // After a command error the rest of the line cannot be read reliably: it is dropped.
+        const std::vector<int>& errors = p.result.units.back().errors;
+        if (!errors.empty() && isCommandError(errors.front())) {
+            break;
+        }
+    }
+    return true;
+}
+
 LineResult Session::runLine(std::string_view line) {
     LineResult result;
     if (looksLikeHttp(line)) {
@@ -165,27 +230,55 @@ LineResult Session::runLine(std::string_view line) {
         result.refusedAsHttp = true;
         return result;
     }
-    Path path{&commandTree(), 1, false};
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        const LexedUnit lexed = readUnit(line, pos);
-        if (lexed.error != error::kNone) {
-            UnitResult unit;
-            queue(lexed.error, unit, result);
-            result.units.push_back(std::move(unit));
-            break;
-        }
-        if (lexed.empty) {
-            continue;
-        }
-        result.units.push_back(execute(lexed.unit, path, result));
-        // After a command error the rest of the line cannot be read reliably: it is dropped.
-        const std::vector<int>& errors = result.units.back().errors;
-        if (!errors.empty() && isCommandError(errors.front())) {
-            break;
-        }
+    Progress progress{std::string(line), 0, {&commandTree(), 1, false}};
+    runUnits(progress);
+    return std::move(progress.result);
+}
+
+void Session::advance(Progress progress, const LineHandler& onLine) {
+    if (looksLikeHttp(progress.line)) {
+        closed_ = true;
+        onLine(LineResult{.refusedAsHttp = true});
+        return;
     }
-    return result;
+    if (!runUnits(progress)) {
+        held_ = std::move(progress);
+        return;
+    }
+    onLine(progress.result);
+}
+
+// Bytes that wait behind a held command. Lines just read are looked through for ABORt, which
+// acts at once, ahead of the commands queued before it (it runs again, harmlessly, in turn).
+void Session::keep(std::string_view bytes, bool read) {
+    backlog_.append(bytes.substr(0, kMaxHeldBytes - std::min(backlog_.size(), kMaxHeldBytes)));
+    if (!read) {
+        const std::size_t lastEnd = backlog_.rfind('\n');
+        scanned_ = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+        return;
+    }
+    for (std::size_t end = backlog_.find('\n', scanned_); end != std::string::npos;
+         end = backlog_.find('\n', scanned_)) {
+        if (isAbortLine(std::string_view(backlog_).substr(scanned_, end - scanned_))) {
+            instrument_.abortJob();
+        }
+        scanned_ = end + 1;
+    }
+}
+
+void Session::resume(const LineHandler& onLine) {
+    if (!held_) {
+        return;
+    }
+    Progress progress = std::move(*held_);
+    held_.reset();
+    advance(std::move(progress), onLine);
+    if (held_) {
+        return;
+    }
+    const std::string waiting = std::exchange(backlog_, {});
+    scanned_ = 0;
+    receiveFrom(waiting, onLine, false);
 }
 
 void Session::append(std::string_view piece, const LineHandler& onLine) {
@@ -219,13 +312,21 @@ void Session::endLine(const LineHandler& onLine) {
     if (pending_.ends_with('\r')) {
         pending_.pop_back();
     }
-    const std::string line = std::move(pending_);
+    Progress progress{std::move(pending_), 0, {&commandTree(), 1, false}};
     pending_.clear();
-    onLine(runLine(line));
+    advance(std::move(progress), onLine);
 }
 
 void Session::receive(std::string_view bytes, const LineHandler& onLine) {
+    receiveFrom(bytes, onLine, true);
+}
+
+void Session::receiveFrom(std::string_view bytes, const LineHandler& onLine, bool read) {
     while (!closed_ && !bytes.empty()) {
+        if (held_) {
+            keep(bytes, read);
+            return;
+        }
         const std::size_t end = bytes.find('\n');
         append(bytes.substr(0, end), onLine);
         if (end == std::string_view::npos || closed_) {
@@ -237,7 +338,7 @@ void Session::receive(std::string_view bytes, const LineHandler& onLine) {
 }
 
 void Session::finish(const LineHandler& onLine) {
-    if (!closed_ && (discarding_ || !pending_.empty())) {
+    if (!closed_ && !held_ && (discarding_ || !pending_.empty())) {
         endLine(onLine);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,17 @@ class Session {
   public:
     static constexpr std::size_t kMaxLine = 4096;  // bytes, without the terminator
 
-    explicit Session(control::Instrument& instrument) : instrument_(instrument) {}
+    // How the session waits for a job (a ramp) that is running. Await: each command waits
+    // for it where it stands (a script, read line by line). Hold: the session stops where it
+    // is and resume() carries on (a network client, whose server serves the others meanwhile):
+    // the connection that started the job waits with all its commands; any other goes on with
+    // commands that touch no port and stops at the first that does.
+    enum class JobWait { Await, Hold };
+    // Bytes kept while held; a front end stops reading beyond this.
+    static constexpr std::size_t kMaxHeldBytes = 64 * 1024;
+
+    explicit Session(control::Instrument& instrument, JobWait jobWait = JobWait::Await)
+        : instrument_(instrument), jobWait_(jobWait) {}
 
     // Runs every line the bytes complete (ended by "\n" or "\r\n") and hands its result to
     // `onLine` before the next one runs. A partial line waits for more bytes. Once a line looked
@@ -48,6 +59,13 @@ class Session {
     // drops a partial line instead).
     void finish(const LineHandler& onLine);
     LineResult runLine(std::string_view line);
+
+    // Whether the session stopped at a command that waits for the running job. Bytes that
+    // arrive meanwhile are kept; an ABORt line among them stops the job as soon as it is read.
+    bool held() const { return held_.has_value(); }
+    std::size_t heldBytes() const { return backlog_.size(); }
+    // Carries on from where the session stopped, as far as the running job lets it.
+    void resume(const LineHandler& onLine);
 
     // Ignores all further input; a front end calls it from `onLine` to stop after that line.
     void close() { closed_ = true; }
@@ -61,12 +79,30 @@ class Session {
         bool viaDut;
     };
 
+    // A line on its way through its commands.
+    struct Progress {
+        std::string line;
+        std::size_t pos = 0;
+        Path path;
+        LineResult result = {};
+    };
+
+    void receiveFrom(std::string_view bytes, const LineHandler& onLine, bool read);
     void append(std::string_view piece, const LineHandler& onLine);
     void endLine(const LineHandler& onLine);
+    void advance(Progress progress, const LineHandler& onLine);
+    bool runUnits(Progress& progress);  // false: held at the command at progress.pos
+    bool mayRunNow(const Node& node, bool query);
+    void keep(std::string_view bytes, bool read);
     UnitResult execute(const Unit& unit, Path& path, LineResult& line);
     void queue(int code, UnitResult& unit, LineResult& line, std::string detail = {});
 
     control::Instrument& instrument_;
+    JobWait jobWait_;
+    bool ownsJob_ = false;  // this connection started the running job
+    std::optional<Progress> held_;
+    std::string backlog_;      // bytes received while held
+    std::size_t scanned_ = 0;  // how far backlog_ was looked through for ABORt lines
     StatusModel status_;
     std::string pending_;
     bool discarding_ = false;

@@ -4,6 +4,7 @@
 // the way main builds it.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QWidget>
 #include <memory>
 #include <stdexcept>
@@ -27,6 +28,15 @@ inline platform::SimBoardConfig unpacedBoard(int chips = 2) {
     config.chips = chips;
     config.accessNs = 0;
     return config;
+}
+
+// Serves the event loop until the program's job (a ramp) has ended; false if it runs on.
+inline bool finishJob(Program& program, int timeoutMs = 60000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (program.jobs().running() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return !program.jobs().running();
 }
 
 // The whole program, assembled as main assembles it, started and shown, with every port

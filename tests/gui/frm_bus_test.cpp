@@ -20,6 +20,7 @@
 
 #include "entry_test_program.h"
 #include "monitor/capture_file.h"
+#include "monitor/line_trace_view.h"
 
 namespace selvar::monitor {
 namespace {
@@ -106,6 +107,17 @@ TEST(BusMonitor, AddsAMovesFrameClearsAndHoldsRowsWhilePaused) {
               "DUT2: Left -Inf, Right -Inf dB\nDUT1: Left 4.0, Right -Inf dB");
     EXPECT_EQ(m.p.control<QLabel>(m.bus, "lblDUT1Reg").text().toStdString(),
               "DUT1:  00C8   Left 4.0, Right -Inf dB");
+    // Read back, each chip's word is in its own column: only DUT1's moved.
+    m.p.program().hw().readBackGainRegisters({}, {.left = 200, .right = 0});
+    ASSERT_TRUE(m.waitForRows(8));
+    EXPECT_EQ(m.row(7)[2] + " " + m.row(7)[3] + " " + m.row(7)[4], "read-back 0000 00C8");
+
+    // MUTE is active low: the line's text says what it does, not its level.
+    const auto& lines = m.p.control<LineTraceView>(m.bus, "lineTrace");
+    EXPECT_TRUE(lines.levelTexts().contains("MUTE released"));
+    m.p.dut1().chkMute().click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lines.levelTexts().contains("MUTE muted"); }, 1000));
+    m.p.dut1().chkMute().click();
 
     m.p.control<QPushButton>(m.bus, "btnClear").click();
     EXPECT_EQ(m.rows(), 0);
@@ -147,7 +159,7 @@ class PaintWatch : public QObject {
     const QTableView& table_;
 };
 
-TEST(BusMonitor, FollowsARampInsideItsHandlerAtMostThirtyTimesASecond) {
+TEST(BusMonitor, FollowsARampAtMostThirtyTimesASecond) {
     platform::SimBoardConfig config = entry::testing::unpacedBoard();
     config.accessNs = 1000;  // 10 ms of waiting after each move
     Monitored m(config);
@@ -160,9 +172,11 @@ TEST(BusMonitor, FollowsARampInsideItsHandlerAtMostThirtyTimesASecond) {
     QElapsedTimer clock;
     clock.start();
     m.p.control<QPushButton>(m.p.dut1(), "btnDown").click();  // 20 moves, 40 frames
+    ASSERT_TRUE(entry::testing::finishJob(m.p.program()));
     const double seconds = static_cast<double>(clock.elapsed()) / 1000;
     ASSERT_GE(watch.rowsPainted.size(), 3u) << "not repainted during the ramp";
-    EXPECT_LE(static_cast<double>(watch.rowsPainted.size()), seconds * 30 + 1);
+    // A thirtieth of a second between refreshes, counting one at each end of the measured span.
+    EXPECT_LE(static_cast<double>(watch.rowsPainted.size()), seconds * 30 + 2);
     EXPECT_TRUE(std::is_sorted(watch.rowsPainted.begin(), watch.rowsPainted.end()));
     EXPECT_GT(watch.rowsPainted.back(), watch.rowsPainted.front());
     EXPECT_TRUE(m.waitForRows(8 + 40)) << "the ramp's last frames show after it";
@@ -261,8 +275,12 @@ TEST(BusMonitor, SaysWhenASaveCouldNotBeWrittenWhole) {
     }
     for (const char* name : {"full.vcd", "full.csv", "no-such-folder/capture.vcd"}) {
         std::string error;
+        ::testing::internal::CaptureStderr();
         EXPECT_FALSE(saveCapture(m.p.program().capture(), dir.filePath(name).toStdString(), error))
             << name;
+        // A save is no trace: the run goes on being recorded wherever it is.
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("not recorded"), std::string::npos) << said;
         EXPECT_NE(error.find(name), std::string::npos) << error;
     }
 }

@@ -15,6 +15,7 @@
 
 #include "chiplink/mod_selvar_hw.h"
 #include "entry/program.h"
+#include "entry_test_program.h"
 #include "panel/ui/frm_main.h"
 #include "platform/sim_board.h"
 #include "platform/toolkit/toolkit.h"
@@ -52,8 +53,10 @@ struct Bench {
     static platform::Slider& slider(frmMain& panel, const char* name) {
         return *panel.findChild<platform::Slider*>(QString::fromLatin1(name));
     }
-    static void click(frmMain& panel, const char* button) {
+    // A click, and the ramp it may start run to its end.
+    void click(frmMain& panel, const char* button) {
         panel.findChild<QPushButton*>(QString::fromLatin1(button))->click();
+        ASSERT_TRUE(entry::testing::finishJob(program));
     }
     static std::string label(frmMain& panel, const char* name) {
         return panel.findChild<QLabel*>(QString::fromLatin1(name))->text().toStdString();
@@ -71,7 +74,7 @@ TEST(FrmMainOnChips, EveryActionOnEitherPanelLeavesTheChipsHoldingBothPanels) {
         std::function<void(Bench&)> act;
     };
     const Step steps[] = {
-        {"unity on DUT1", [](Bench& b) { Bench::click(b.dut1, "btn0dB"); }},
+        {"unity on DUT1", [](Bench& b) { b.click(b.dut1, "btn0dB"); }},
         {"left page up on DUT1",
          [](Bench& b) { QTest::keyClick(&Bench::slider(b.dut1, "sldLt0"), Qt::Key_PageUp); }},
         {"gang up on DUT2",
@@ -80,8 +83,8 @@ TEST(FrmMainOnChips, EveryActionOnEitherPanelLeavesTheChipsHoldingBothPanels) {
          [](Bench& b) { QTest::keyClick(&Bench::slider(b.dut2, "sldSkw0"), Qt::Key_Home); }},
         {"right down on DUT1",
          [](Bench& b) { QTest::keyClick(&Bench::slider(b.dut1, "sldRt0"), Qt::Key_Left); }},
-        {"ramp down the gang of DUT1", [](Bench& b) { Bench::click(b.dut1, "btnDown"); }},
-        {"max attenuation on DUT2", [](Bench& b) { Bench::click(b.dut2, "btnMaxAtten"); }},
+        {"ramp down the gang of DUT1", [](Bench& b) { b.click(b.dut1, "btnDown"); }},
+        {"max attenuation on DUT2", [](Bench& b) { b.click(b.dut2, "btnMaxAtten"); }},
     };
     Bench b;
     b.dut1.cmbDelay().setCurrentIndex(0);
@@ -98,7 +101,7 @@ TEST(FrmMainOnChips, InterrogateShowsWhatTheChipsHoldOnBothPanels) {
     Bench::slider(b.dut1, "sldLt0").setValue(255);
     Bench::slider(b.dut1, "sldRt0").setValue(10);
     Bench::slider(b.dut2, "sldRt0").setValue(192);
-    Bench::click(b.dut2, "btnQuery");
+    b.click(b.dut2, "btnQuery");
     EXPECT_EQ(Bench::label(b.dut2, "lblRtCode"), "C0h");
     EXPECT_EQ(Bench::label(b.dut2, "lblLtCode"), "0h");
     EXPECT_EQ(Bench::label(b.dut1, "lblRtCode"), "Ah");
@@ -130,13 +133,13 @@ TEST(FrmMainOnChips, ARampWaitsItsDelayInDataRegisterReadsAfterEveryMove) {
                           {"-31.0", "2.5", "0", 13, 0}};
     for (const auto& c : cases) {
         Bench b;
-        Bench::click(b.dut1, "btn0dB");
+        b.click(b.dut1, "btn0dB");
         b.dut1.findChild<QRadioButton*>("optLt0")->setChecked(true);
         b.dut1.txtBottom().setText(QString::fromLatin1(c.bottom));
         b.dut1.cmbStep().setEditText(QString::fromLatin1(c.step));
         b.dut1.cmbDelay().setEditText(QString::fromLatin1(c.delay));
         const long before = b.counter.dataReads;
-        Bench::click(b.dut1, "btnDown");
+        b.click(b.dut1, "btnDown");
         const long framesReads = 2L * c.moves;  // each move is one frame: two data reads
         EXPECT_EQ(b.counter.dataReads - before, c.moves * c.waitReadsPerMove + framesReads)
             << c.step << " every " << c.delay;

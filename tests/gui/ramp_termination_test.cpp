@@ -42,6 +42,7 @@ TEST(RampTermination, ASignalStopsARunningRampAfterTheMoveInProgress) {
     QElapsedTimer ramp;
     ramp.start();
     dut1.findChild<QPushButton*>("btnDown")->click();
+    ASSERT_TRUE(testing::finishJob(p.program(), 5000));
     const qint64 rampMs = ramp.elapsed();
     signaller.join();
 

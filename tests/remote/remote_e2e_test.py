@@ -2,7 +2,7 @@
 """The built program, windowless and with no display, driven over SCPI as a lab script drives
 it (PyVISA with the pyvisa-py backend), checked by its replies and by its port access log.
 
-Usage: remote_e2e_test.py SELVAR SWEEP_PY session|guard|sweep|script|exit
+Usage: remote_e2e_test.py SELVAR SWEEP_PY session|guard|sweep|script|exit|jobs
 """
 import os
 import re
@@ -104,6 +104,29 @@ def case_session():
     check(frames[-1][1] == 132, "the last frame carries the ramp's stop, -30 dB")
 
 
+def case_jobs():
+    # A delay-50 ramp at the default pacing waits 100 ms after each move: six seconds in all.
+    proc, port, trace = start("jobs")
+    a, b = client(port), client(port)
+    a.write("DUT1:UNITy;:DUT1:RAMP:TARGet LEFT;BOTTom -30;DELay 50;:DUT1:RAMP:DOWN")
+    a.write("DUT1:MAXAtten")  # the ramp's own client waits for it, this too
+    time.sleep(0.5)
+    t0 = time.monotonic()
+    check(b.query("*IDN?").startswith("Orvane,"), "another client is answered during the ramp")
+    check(time.monotonic() - t0 < 0.5, "at once")
+    reached = float(b.query("DUT1:GAIN:LEFT?"))
+    check(-30 < reached < 0, f"the state as it stands mid-ramp: {reached}")
+    a.write("ABORt")
+    check(a.query("*OPC?") == "1", "*OPC? of the stopped ramp")
+    check(time.monotonic() - t0 < 2, "the ramp stopped long before its end")
+    check(b.query("DUT1:GAIN:LEFT?") == "-9.9E37", "the held maximum attenuation ran after it")
+    stop(proc, a)
+    frames = gain_frames(trace)
+    check(all(f[2] == 101 for f in frames), "no frame was cut")
+    ramp = [f[1] & 0xFF for f in frames if f[1] >> 8 == 192 and 0 < f[1] & 0xFF < 192]
+    check(0 < len(ramp) < 60 and ramp[-1] > 132, f"the ramp stopped part way: {ramp}")
+
+
 def case_guard():
     # What a run that served nothing sends, to compare with a run that refused what came.
     proc, port, reference = start("reference")
@@ -199,7 +222,7 @@ def case_exit():
 
 
 {"session": case_session, "guard": case_guard, "sweep": case_sweep,
- "script": case_script, "exit": case_exit}[CASE]()
+ "script": case_script, "exit": case_exit, "jobs": case_jobs}[CASE]()
 if not FAILURES:
     shutil.rmtree(WORK)
 sys.exit(1 if FAILURES else 0)

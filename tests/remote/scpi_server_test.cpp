@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "fake_instrument.h"
 
@@ -263,6 +265,103 @@ TEST(ScpiServer, RunsOneCommandAtATimeEvenWhenAGestureSpinsTheEventLoop) {
         QTest::qWaitFor([&] { return first.canReadLine() && second.canReadLine(); }, kTimeoutMs));
     EXPECT_EQ(instrument.calls,
               (std::vector<std::string>{"ramp 1 up", "ramp ended", "setMaxAtten 1"}));
+}
+
+}  // namespace
+}  // namespace selvar::remote
+
+namespace selvar::remote {
+namespace {
+
+// A ramp that runs as a job until the test ends it, or until it is aborted.
+class JobInstrument : public testing::FakeInstrument {
+  public:
+    bool running = false;
+    std::vector<std::function<void()>> waiting;
+
+    void ramp(int dut, control::RampDirection direction) override {
+        FakeInstrument::ramp(dut, direction);
+        running = true;
+    }
+    bool jobRunning() const override { return running; }
+    void abortJob() override {
+        calls.push_back("abort");
+        QTimer::singleShot(0, [this] { end(); });
+    }
+    void afterJob(std::function<void()> then) override {
+        running ? waiting.push_back(std::move(then)) : then();
+    }
+    void end() {
+        running = false;
+        for (auto& then : std::exchange(waiting, {})) {
+            then();
+        }
+    }
+};
+
+struct JobRig {
+    JobInstrument instrument;
+    ScpiServer server{instrument};
+    QTcpSocket owner;
+    QTcpSocket other;
+
+    JobRig() {
+        EXPECT_TRUE(server.listen(0, {QHostAddress(QHostAddress::LocalHost)}, nullptr));
+        for (QTcpSocket* socket : {&owner, &other}) {
+            socket->connectToHost(QHostAddress(QHostAddress::LocalHost), server.port());
+            EXPECT_TRUE(socket->waitForConnected(kTimeoutMs));
+        }
+    }
+    void startRamp(const char* thenQueued) {
+        owner.write("DUT1:RAMP:UP\n");
+        owner.write(thenQueued);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return instrument.running; }, kTimeoutMs));
+    }
+    static bool replied(QTcpSocket& socket, int withinMs) {
+        return QTest::qWaitFor([&] { return socket.canReadLine(); }, withinMs);
+    }
+};
+
+TEST(ScpiServerJobs, WhileARampRunsOtherClientsAreAnsweredUnlessTheirCommandTouchesThePort) {
+    struct Case {
+        const char* line;
+        bool answeredAtOnce;
+    };
+    const Case cases[] = {
+        {"*IDN?\n", true},
+        {"SYST:ERR?\n", true},
+        {"DUT1:GAIN:LEFT?\n", true},
+        {"BUS:LENGth?\n", true},
+        {"DUT1:READback?\n", false},
+        {"MUTE ON;*OPC?\n", false},
+        {"DUT1:GAIN:LEFT -3;*OPC?\n", false},
+        {"*RST;*OPC?\n", false},
+        {"*OPC?\n", false},
+    };
+    for (const Case& c : cases) {
+        JobRig r;
+        r.startRamp("*IDN?\n");
+        r.other.write(c.line);
+        EXPECT_EQ(JobRig::replied(r.other, 300), c.answeredAtOnce) << c.line;
+        EXPECT_FALSE(r.owner.canReadLine()) << c.line << ": the ramp's own client went on";
+        EXPECT_EQ(r.instrument.calls, (std::vector<std::string>{"ramp 1 up"})) << c.line;
+        r.instrument.end();
+        EXPECT_TRUE(JobRig::replied(r.other, kTimeoutMs)) << c.line;
+        EXPECT_TRUE(JobRig::replied(r.owner, kTimeoutMs)) << c.line;
+    }
+}
+
+TEST(ScpiServerJobs, AbortActsWhenReadAheadOfTheSendersQueuedCommands) {
+    for (const char* abort : {"ABORt\n", "DUT1:RAMP:ABORt\n", ":abor\n"}) {
+        JobRig r;
+        r.startRamp("DUT1:MAXAtten;*OPC?\n");
+        r.owner.write(abort);
+        ASSERT_TRUE(JobRig::replied(r.owner, kTimeoutMs)) << abort;
+        EXPECT_EQ(r.owner.readLine(), "1\n") << abort;
+        EXPECT_EQ(r.instrument.calls,
+                  (std::vector<std::string>{"ramp 1 up", "abort", "setMaxAtten 1", "abort"}))
+            << abort << ": aborted on reading, then run in turn";
+    }
 }
 
 }  // namespace

@@ -16,14 +16,20 @@ sigpipe)
     # A reader that quits mid-run, and a stray SIGPIPE: the run goes on, the loss is said once.
     mkfifo trace.fifo
     exec 3<>trace.fifo
-    "$selvar" --trace trace.fifo 2>err 3>&- &
+    "$selvar" --trace trace.fifo --scpi-port 0 2>err 3>&- &
     pid=$!
     for _ in $(seq 1 100); do
-        ls -l /proc/$pid/fd 2>/dev/null | grep -q trace.fifo && break
+        port=$(sed -n 's/.*serving SCPI on 127.0.0.1 port \([0-9]*\)$/\1/p' err)
+        [ -n "$port" ] && break
         sleep 0.05
     done
-    sleep 0.3
     exec 3>&-
+    # Written out when idle: the next write is a move made after the reader quit.
+    exec 4<>"/dev/tcp/127.0.0.1/$port" || fail "no SCPI port: $(cat err)"
+    printf 'DUT1:GAIN:LEFT 4\n*OPC?\n' >&4
+    read -r -t 10 _ <&4 || fail "the move was not answered"
+    exec 4>&-
+    sleep 0.6
     kill -PIPE $pid
     sleep 0.3
     kill -0 $pid 2>/dev/null || fail "SIGPIPE ended the program"

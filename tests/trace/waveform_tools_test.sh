@@ -58,6 +58,43 @@ if ! xvfb-run -a gtkwave -x "$vcd" >"$work/gtkwave.out" 2>&1; then
 fi
 grep -q 'end time' "$work/gtkwave.out" || fail "gtkwave did not read the trace: $(tail -5 "$work/gtkwave.out")"
 
+# A run killed without warning leaves its waveform written up to a moment before: whole,
+# loadable, and decoding into the frames sent by then, a move made after start-up included.
+killed="$work/killed.vcd"
+QT_QPA_PLATFORM=offscreen "$selvar" --trace "$killed" --scpi-port 0 2>"$work/killed.err" &
+pid=$!
+port=
+for _ in $(seq 1 200); do
+    port=$(sed -n 's/.*serving SCPI on 127.0.0.1 port \([0-9]*\)$/\1/p' "$work/killed.err")
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+reply=
+if [ -n "$port" ] && exec 3<>"/dev/tcp/127.0.0.1/$port"; then
+    # The read-back after the move gives the move's last chip-select rise a later timestamp, as
+    # any further traffic would; a decoder sees an edge only once time moves past it.
+    printf 'DUT1:GAIN:LEFT 4\nDUT1:READback?\n*OPC?\n' >&3
+    read -r -t 10 reply <&3 || true
+    read -r -t 10 reply <&3 || true
+    exec 3>&-
+fi
+sleep 1.2  # written out at least once a second, and at once when idle
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+if [ "${reply%$'\r'}" != 1 ]; then
+    fail "the killed run did not answer its move (port '$port'): $(cat "$work/killed.err")"
+else
+    decoded=$(sigrok-cli -I vcd -i "$killed" -P "$spi" -A spi=mosi-transfer 2>"$work/sigrok.err")
+    startup="$gain_frames"$'\n'"${cases[0]#*|}"$'\n'"${cases[0]#*|}"
+    move=$(sed -n 7p <<<"$decoded")
+    [ "$(head -n 6 <<<"$decoded")" = "$startup" ] && [ "$move" = "spi-1: 00 C8" ] ||
+        fail "the killed run's waveform decodes as:"$'\n'"$decoded"
+    if ! xvfb-run -a gtkwave -x "$killed" >"$work/gtkwave.out" 2>&1 ||
+        ! grep -q 'end time' "$work/gtkwave.out"; then
+        fail "gtkwave could not load the killed run's waveform: $(tail -5 "$work/gtkwave.out")"
+    fi
+fi
+
 if [ "$failures" -gt 0 ]; then
     exit 1
 fi

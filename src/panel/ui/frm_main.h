@@ -121,6 +121,10 @@ class frmMain : public QWidget {
     void rampUp(platform::Slider& slider, int stop, int step, int delay);
     void rampDown(platform::Slider& slider, int stop, int step, int delay);
     void runRamp(platform::Slider& slider, int stop, int step, int delay, bool up);
+    void moveRamp(platform::Slider& slider, int value);
+
+    class RampJob;
+    friend class RampJob;
 
     PanelLink& link_;
     std::unique_ptr<Controls> c_;

@@ -1,5 +1,11 @@
 // Ramps of the panel's target slider between the stops of the Ramp frame.
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gain/mod_pub_share.h"
 #include "panel/ui/frm_main_controls.h"
 #include "ramp/ramp_plan.h"
 
@@ -65,32 +71,98 @@ void frmMain::rampDown(platform::Slider& slider, int stop, int step, int delay) 
     runRamp(slider, stop, step, delay, false);
 }
 
-// Every move goes the way an operator's drag does: the slider's Change handling sends, the
-// projection keeps the coupled sliders in step. The whole ramp runs inside the click, so no
-// input is taken meanwhile; the gain frame is repainted between moves so the operator sees
-// the ramp progress (processing events here would let clicks and closes run mid-ramp).
+// A ramp as a job: each slice makes moves and waits until its deadline. Every move goes the way
+// an operator's drag does: the slider's Change handling sends, the projection keeps the coupled
+// sliders in step. A move is never cut; a stop (or a termination request) cuts the wait after
+// it, so the ramp ends at the end of the move in progress.
+class frmMain::RampJob final : public control::Job {
+  public:
+    struct Plan {
+        ramp::RampScale scale;
+        int stop, step, delay;
+        bool up;
+    };
+
+    RampJob(frmMain& panel, platform::Slider& slider, const Plan& plan, std::string description)
+        : panel_(panel),
+          slider_(slider),
+          plan_(plan),
+          position_(ramp::rampPositionOf(plan.scale, slider.value())),
+          description_(std::move(description)) {}
+
+    std::string description() const override { return description_; }
+
+    bool runSlice(Clock::time_point deadline) override {
+        do {
+            if (stopRequested() || panel_.link_.stopRequested()) {
+                return false;
+            }
+            if (wait_ && !wait_->runUntil(deadline)) {
+                return true;
+            }
+            wait_.reset();
+            if (panel_.link_.stopRequested()) {
+                return false;
+            }
+            const std::optional<int> next =
+                ramp::nextRampPosition(position_, plan_.stop, plan_.step, plan_.up);
+            if (!next) {
+                return false;
+            }
+            position_ = *next;
+            panel_.moveRamp(slider_, ramp::sliderValueAt(plan_.scale, position_));
+            wait_ = panel_.link_.startWait(plan_.delay, plan_.step);
+        } while (Clock::now() < deadline);
+        return true;
+    }
+
+  private:
+    frmMain& panel_;
+    platform::Slider& slider_;
+    const Plan plan_;
+    int position_;
+    std::unique_ptr<PendingWait> wait_;
+    const std::string description_;
+};
+
+namespace {
+
+const char* targetName(const platform::Slider& slider, ramp::RampScale scale) {
+    if (scale == ramp::RampScale::Gang) {
+        return "Gang";
+    }
+    return slider.objectName() == QLatin1String("sldRt0") ? "Right" : "Left";
+}
+
+std::string dbText(int code) {
+    return QString::number(
+               static_cast<double>(modPubShare::codeToDb(static_cast<std::int16_t>(code))), 'f', 1)
+        .toStdString();
+}
+
+}  // namespace
+
+// The ramp runs as a job of the program: the click returns at once and the moves follow on
+// the event loop, with the operator's input held until the ramp ends.
 void frmMain::runRamp(platform::Slider& slider, int stop, int step, int delay, bool up) {
     const ramp::RampScale scale = ramp::scaleOfMaximum(slider.maximum());
     if (scale == ramp::RampScale::None) {
         return;
     }
-    const bool gang = scale == ramp::RampScale::Gang;
-    int c = ramp::rampPositionOf(scale, slider.value());
-    // A termination request ends the ramp between moves: the chips keep the last gain sent.
-    while (!link_.stopRequested()) {
-        const std::optional<int> next = ramp::nextRampPosition(c, stop, step, up);
-        if (!next) {
-            break;
-        }
-        c = *next;
-        slider.setValue(ramp::sliderValueAt(scale, c));
-        if (gang) {
-            projectOntoLeftRight(1);
-        } else {
-            projectOntoGangPan();
-        }
-        c_->frmGainCtrl->repaint();
-        link_.waitSteps(delay, step);
+    const int from = ramp::rampPositionOf(scale, slider.value());
+    const std::string description = "Ramp DUT" + std::to_string(link_.dutOf(*this)) + " " +
+                                    targetName(slider, scale) + " " + dbText(from) + " dB -> " +
+                                    dbText(stop) + " dB";
+    link_.startJob(std::make_unique<RampJob>(
+        *this, slider, RampJob::Plan{scale, stop, step, delay, up}, description));
+}
+
+void frmMain::moveRamp(platform::Slider& slider, int value) {
+    slider.setValue(value);
+    if (ramp::scaleOfMaximum(slider.maximum()) == ramp::RampScale::Gang) {
+        projectOntoLeftRight(1);
+    } else {
+        projectOntoGangPan();
     }
 }
 
