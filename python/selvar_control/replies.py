@@ -10,7 +10,8 @@ _ERROR_ENTRY = re.compile(r'^([+-]?\d+),"(.*)"$')
 
 class SelvarError(Exception):
     """The program refused a command: it queued these errors, each an (int, str) pair as
-    ``SYSTem:ERRor?`` answers them, such as (-224, "Illegal parameter value")."""
+    ``SYSTem:ERRor?`` answers them, the detail after a semicolon, such as
+    (-224, "Illegal parameter value;-10.49 dB is not on the 0.5 dB grid")."""
 
     def __init__(self, errors, command=None):
         self.errors = list(errors)

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace selvar::control {
 
@@ -19,6 +20,19 @@ enum class Port { Lpt1, Lpt2, Lpt3 };
 struct ReadBackCodes {
     int left = -1;
     int right = -1;
+};
+
+// What became of a setup file the operator named; `reason` says why not, in the operator's
+// words, without the file's name (the caller knows it).
+struct SetupFileResult {
+    enum class Status {
+        Done,
+        NotFound,    // loading: no file of that name
+        Refused,     // loading: not a setup, damaged, or from a newer version; nothing changed
+        NotWritten,  // saving: the file could not be written; an old file is left as it was
+    };
+    Status status = Status::Done;
+    std::string reason = {};
 };
 
 // The program as a remote command or a measurement procedure sees it: one method per
@@ -66,6 +80,12 @@ class Instrument {
     virtual void showPanel(int dut, bool shown) = 0;
     virtual bool panelShown(int dut) const = 0;
 
+    // "Save Setup..." / "Load Setup..." with the dialog answered by `path`. A load checks the
+    // whole file first and then acts through the gestures above, so it changes nothing at all
+    // unless the file is a sound setup.
+    virtual SetupFileResult saveSetup(const std::string& path) = 0;
+    virtual SetupFileResult loadSetup(const std::string& path) = 0;
+
     virtual std::string version() const = 0;  // the program's version, as --version shows it
 
     // Long operations (ramps) run as jobs, one at a time, while the program serves everything
@@ -78,6 +98,10 @@ class Instrument {
     // Returns once no job runs, serving the program meanwhile: for a caller that cannot return
     // to the event loop (a script read line by line).
     virtual void awaitJob() {}
+
+    // What this instance has, as *OPT? names it: the port backends it can use here ("SIM",
+    // "PPDEV", "DIRECT", "FTDI", "GPIO").
+    virtual std::vector<std::string> options() const = 0;
 };
 
 }  // namespace selvar::control

@@ -3,9 +3,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -13,6 +18,7 @@
 #include <array>
 
 #include "chiplink/mod_selvar_hw.h"
+#include "control/instrument.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "entry/placement.h"
@@ -20,6 +26,7 @@
 #include "entry/status_line.h"
 #include "panel/ui/frm_main.h"
 #include "platform/toolkit/toolkit.h"
+#include "ramp/field_validation.h"
 
 namespace selvar::entry {
 
@@ -100,6 +107,12 @@ void frmEntry::buildControls() {
     // so the other controls keep their places and the window its size.
     btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
                                       {2730, 90, 1395, 375});
+    // Slot 0 is kept for a later function.
+    btnSaveSetup_ =
+        addControl<QPushButton>(this, "Save Setup...", "btnSaveSetup",
+                                "Save: port, boards, gains, lines, ramps", kButtonRow[1]);
+    btnLoadSetup_ = addControl<QPushButton>(this, "Load Setup...", "btnLoadSetup",
+                                            "Load: a saved setup", kButtonRow[2]);
     static_assert(kButtonRow[0].top >= 1980 + 375 && kStatusLine.top >= kButtonRow[0].top + 375 &&
                       kStatusLine.top + kStatusLine.height < kClientHeight,
                   "the row and the status line lie below the specified controls, in the window");
@@ -111,8 +124,9 @@ void frmEntry::buildControls() {
     buildJobControls();
 
     // The frames take no focus; the rest follow their tab indices.
-    const std::array<QWidget*, 9> tabOrder = {opt1DUT_, opt2DUT_, opt378h_,     opt278h_, opt3BCh_,
-                                              btnDUT1_, btnDUT2_, btnResetAll_, btnBus_};
+    const std::array<QWidget*, 11> tabOrder = {opt1DUT_, opt2DUT_,      opt378h_,     opt278h_,
+                                               opt3BCh_, btnDUT1_,      btnDUT2_,     btnResetAll_,
+                                               btnBus_,  btnSaveSetup_, btnLoadSetup_};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -146,6 +160,8 @@ void frmEntry::connectHandlers() {
     platform::onClick(*btnDUT1_, [this] { btnDUT1_Click(); });
     platform::onClick(*btnDUT2_, [this] { btnDUT2_Click(); });
     platform::onClick(*btnBus_, [this] { btnBus_Click(); });
+    platform::onClick(*btnSaveSetup_, [this] { btnSaveSetup_Click(); });
+    platform::onClick(*btnLoadSetup_, [this] { btnLoadSetup_Click(); });
 }
 
 void frmEntry::placeWindow(QWidget& window, long long leftTwips, long long topTwips) const {
@@ -291,6 +307,50 @@ void frmEntry::btnBus_Click() {
     monitor.raise();
 }
 
+namespace {
+
+const QString kSetupFilter = QStringLiteral("Setups (*.json);;All files (*)");
+
+}  // namespace
+
+void frmEntry::btnSaveSetup_Click() {
+    QFileDialog dialog(this, QStringLiteral("Save Setup"), setupFolder_, kSetupFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (!instrument_ || dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    setupFolder_ = QFileInfo(path).absolutePath();
+    const control::SetupFileResult result =
+        instrument_->saveSetup(QFile::encodeName(path).toStdString());
+    if (result.status != control::SetupFileResult::Status::Done) {
+        reportSetupFailure(QStringLiteral("saved to"), path, result.reason);
+    }
+}
+
+void frmEntry::btnLoadSetup_Click() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Load Setup"),
+                                                      setupFolder_, kSetupFilter);
+    if (!instrument_ || path.isEmpty()) {
+        return;
+    }
+    setupFolder_ = QFileInfo(path).absolutePath();
+    const control::SetupFileResult result =
+        instrument_->loadSetup(QFile::encodeName(path).toStdString());
+    if (result.status != control::SetupFileResult::Status::Done) {
+        reportSetupFailure(QStringLiteral("loaded from"), path, result.reason);
+    }
+}
+
+void frmEntry::reportSetupFailure(const QString& action, const QString& path,
+                                  const std::string& reason) {
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("The setup was not %1 %2:\n%3")
+            .arg(action, QDir::toNativeSeparators(path), QString::fromStdString(reason)));
+}
+
 void frmEntry::btnResetAll_Click() {
     resetPanels();
 }
@@ -315,10 +375,10 @@ void frmEntry::resetPanelUnderMute(panel::frmMain& p) {
     // Mute goes on before the gain changes (unless the operator had muted already, in which
     // case the box's handler does not run).
     platform::setCheckValue(p.chkMute(), 1);
-    p.txtTop().setText("0");
-    p.txtBottom().setText("-30");
-    p.cmbStep().setEditText("0.5");
-    p.cmbDelay().setEditText("5");
+    p.txtTop().setText(ramp::kTopDefault);
+    p.txtBottom().setText(ramp::kBottomDefault);
+    p.cmbStep().setEditText(ramp::kStepDefault);
+    p.cmbDelay().setEditText(ramp::kDelayDefault);
     // Checked, then unchecked: whatever the box held, its handler runs with the unchecked state
     // and leaves the ZCD line low.
     platform::setCheckValue(p.chkZCD(), 1);

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <string>
 
 #include "chiplink/port_choice.h"
 
@@ -17,6 +18,10 @@ class frmMain;
 
 namespace selvar::chiplink {
 class modSelvarHw;
+}
+
+namespace selvar::control {
+class Instrument;
 }
 
 namespace selvar::entry {
@@ -44,6 +49,9 @@ class frmEntry : public QWidget {
     bool dualTopology() const;
     void pressPanelButton(int dut);  // "DUT1 Panel" / "DUT2 Panel"
     void pressResetAll();
+    // The instrument "Save Setup..." and "Load Setup..." save and load through, once it is
+    // built over this window; until then they do nothing.
+    void attachInstrument(control::Instrument& instrument) { instrument_ = &instrument; }
 
     // What a running job does, shown on the status line's last line; empty when none runs.
     void setJobText(const QString& text);
@@ -71,6 +79,9 @@ class frmEntry : public QWidget {
     void btnDUT2_Click();
     void btnResetAll_Click();
     void btnBus_Click();
+    void btnSaveSetup_Click();
+    void btnLoadSetup_Click();
+    void reportSetupFailure(const QString& action, const QString& path, const std::string& reason);
     void resetPanels();
     void resetPanelUnderMute(panel::frmMain& panel);
     void showStatus();
@@ -108,9 +119,13 @@ class frmEntry : public QWidget {
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
     QPushButton* btnBus_ = nullptr;
+    QPushButton* btnSaveSetup_ = nullptr;
+    QPushButton* btnLoadSetup_ = nullptr;
     QLabel* lblStatus_ = nullptr;
     QString jobText_;
     QPushButton* btnStop_ = nullptr;
+    QString setupFolder_;  // where the last setup was saved or loaded, for the next dialog
+    control::Instrument* instrument_ = nullptr;
 };
 
 }  // namespace selvar::entry

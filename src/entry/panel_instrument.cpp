@@ -10,7 +10,9 @@
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "panel/ui/frm_main.h"
+#include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
+#include "setup/setup_file.h"
 
 namespace selvar::entry {
 
@@ -219,8 +221,21 @@ bool PanelInstrument::panelShown(int dut) const {
     return panel(dut).isVisible();
 }
 
+control::SetupFileResult PanelInstrument::saveSetup(const std::string& path) {
+    return setup::store(*this, path);
+}
+
+control::SetupFileResult PanelInstrument::loadSetup(const std::string& path) {
+    return setup::load(*this, path);
+}
+
 std::string PanelInstrument::version() const {
     return SELVAR_VERSION;
+}
+
+// Audio measurement joins this list ("AUDIO") once the program carries it.
+std::vector<std::string> PanelInstrument::options() const {
+    return platform::usableBackends(platform::realSystemCalls());
 }
 
 }  // namespace selvar::entry

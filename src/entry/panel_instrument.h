@@ -47,7 +47,11 @@ class PanelInstrument final : public control::Instrument {
     void showPanel(int dut, bool shown) override;
     bool panelShown(int dut) const override;
 
+    control::SetupFileResult saveSetup(const std::string& path) override;
+    control::SetupFileResult loadSetup(const std::string& path) override;
+
     std::string version() const override;
+    std::vector<std::string> options() const override;
 
     bool jobRunning() const override;
     void abortJob() override;

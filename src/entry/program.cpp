@@ -58,6 +58,7 @@ frmEntry& Program::start() {
     QObject::connect(&jobs_, &JobDriver::started, &entry, &frmEntry::showJob);
     QObject::connect(&jobs_, &JobDriver::finished, &entry, [&entry] { entry.showJob({}); });
     instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
+    entry_->attachInstrument(*instrument_);
     return *entry_;
 }
 

@@ -21,6 +21,15 @@ std::string validateStopText(std::string_view text);   // -96.0..31.5 on the 0.5
 int stepIndexFor(std::string_view text);
 int delayIndexFor(std::string_view text);
 
+// The texts the global reset loads into a panel's ramp fields, before their validation.
+inline constexpr const char* kTopDefault = "0";
+inline constexpr const char* kBottomDefault = "-30";
+inline constexpr const char* kStepDefault = "0.5";
+inline constexpr const char* kDelayDefault = "5";
+// The stops' bounds, as the validation shows them.
+inline constexpr const char* kLowestStopText = "-96.0";
+inline constexpr const char* kHighestStopText = "31.5";
+
 inline constexpr const char* kStepList[] = {"0.5", "1.0", "1.5", "2.0", "2.5", "3.0"};
 inline constexpr const char* kDelayList[] = {"0", "1", "2", "5", "10", "20", "50"};
 

@@ -20,9 +20,10 @@ using modPubShare::halfDbOfCode;
 using modPubShare::kMaxCode;
 
 constexpr int kPanLimit = 255;
+constexpr std::string_view kDb = "dB";
 
-Outcome fail(int code) {
-    return {code, std::nullopt};
+Outcome fail(int code, std::string detail = {}) {
+    return {.error = code, .detail = std::move(detail)};
 }
 Outcome reply(std::string text) {
     return {error::kNone, std::move(text)};
@@ -35,7 +36,9 @@ Checked sliderValueForDb(const Param& param, Slider slider) {
     int scale = 1;
     switch (slider) {
         case Slider::Pan:
-            return numberParam(param, 2, -kPanLimit, kPanLimit);
+            return numberParam(
+                param,
+                {.stepsPerUnit = 2, .lo = -kPanLimit, .hi = kPanLimit, .def = 0, .unit = kDb});
         case Slider::Gang:
             scale = 2;
             break;
@@ -46,11 +49,17 @@ Checked sliderValueForDb(const Param& param, Slider slider) {
     const bool negativeInfinity =
         (param.kind == ParamKind::Word &&
          (matchesKeyword(param.text, "NINF") || matchesKeyword(param.text, "-INF"))) ||
-        (param.kind == ParamKind::Number && isNegativeInfinity(param.text));
+        (param.kind == ParamKind::Number && isNegativeInfinity(param.text) &&
+         (param.suffix.empty() || sameUnit(param.suffix, kDb)));
     if (negativeInfinity) {
         return {0, error::kNone};
     }
-    Checked halfDb = numberParam(param, 2, halfDbOfCode(0), halfDbOfCode(kMaxCode));
+    // DEFault is the reset's maximum attenuation, code 0.
+    Checked halfDb = numberParam(param, {.stepsPerUnit = 2,
+                                         .lo = halfDbOfCode(0),
+                                         .hi = halfDbOfCode(kMaxCode),
+                                         .def = halfDbOfCode(0),
+                                         .unit = kDb});
     halfDb.value = codeOfHalfDb(halfDb.value) * scale;
     return halfDb;
 }
@@ -75,7 +84,7 @@ Outcome whenValid(Checked value, Gesture gesture) {
     if (value.error == error::kNone) {
         gesture(value.value);
     }
-    return fail(value.error);
+    return fail(value.error, std::move(value.detail));
 }
 
 // A gain sent to DUT2 while the last read-back found a chain of one chip reaches no chip: the
@@ -107,7 +116,7 @@ Handler queryGain(Slider slider) {
 
 Handler setCode(Slider slider) {
     return [slider](const Call& call) {
-        return moveTo(call, slider, numberParam(*call.param, 1, 0, kMaxCode));
+        return moveTo(call, slider, numberParam(*call.param, {.lo = 0, .hi = kMaxCode}));
     };
 }
 
@@ -237,9 +246,13 @@ Outcome abortJob(const Call& call) {
     return {};
 }
 
+}  // namespace
+
 Node settable(std::string_view name, Handler set, Handler query) {
     return {.name = name, .set = std::move(set), .query = std::move(query), .setTakesParam = true};
 }
+
+namespace {
 
 Node action(std::string_view name, Handler set) {
     return {.name = name, .set = std::move(set)};
@@ -247,16 +260,6 @@ Node action(std::string_view name, Handler set) {
 
 Node queryOnly(std::string_view name, Handler query) {
     return {.name = name, .query = std::move(query)};
-}
-
-Node rampField(std::string_view name, RampField field) {
-    return settable(
-        name,
-        [field](const Call& call) {
-            call.instrument.enterRampField(call.dut, field, call.param->text);
-            return Outcome{};
-        },
-        [field](const Call& call) { return reply(call.instrument.rampField(call.dut, field)); });
 }
 
 Node dutNode() {
@@ -283,6 +286,9 @@ Node dutNode() {
                            settable("TARGet", setRampTarget, queryRampTarget),
                            action("UP", ramp(RampDirection::Up)),
                            action("DOWN", ramp(RampDirection::Down)), action("ABORt", abortJob)}},
+             settable("WINDow", setPanel, queryPanel),
+             // The window's old name, whose short form read as the Pan gain: kept
+             // for one release, and documented nowhere.
              settable("PANel", setPanel, queryPanel)},
         .numbered = true};
 }
@@ -297,6 +303,7 @@ Node buildTree() {
         settable("ZCDetect", setPin(PinLine::Zcd), queryPin(PinLine::Zcd)),
         action("ABORt", abortJob),
     };
+    top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

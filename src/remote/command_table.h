@@ -43,7 +43,10 @@ struct Node {
 };
 
 const Node& commandTree();
+Node settable(std::string_view name, Handler set, Handler query);  // a value and its query
+Node rampField(std::string_view name, control::RampField field);   // DUT<n>:RAMP:TOP and kin
 const std::vector<Node>& commonCommands();  // *IDN? and the other IEEE 488.2 commands
 std::vector<Node> systemCommands();         // the SYSTem subtree
+std::vector<Node> massMemoryCommands();     // the MMEMory subtree: saved setups
 
 }  // namespace selvar::remote

@@ -36,11 +36,11 @@ Outcome clearStatus(const Call& call) {
 // A register mask: an integer 0..255.
 template <void (StatusModel::*setter)(std::uint8_t)>
 Outcome setMask(const Call& call) {
-    const Checked mask = numberParam(*call.param, 1, 0, 255);
+    Checked mask = numberParam(*call.param, {.lo = 0, .hi = 255});
     if (mask.error == error::kNone) {
         (call.status.*setter)(static_cast<std::uint8_t>(mask.value));
     }
-    return {mask.error, std::nullopt};
+    return {.error = mask.error, .detail = std::move(mask.detail)};
 }
 
 Outcome eventEnable(const Call& call) {
@@ -76,6 +76,25 @@ Outcome nextError(const Call& call) {
     const QueuedError next = call.status.popError();
     return reply(errorReply(next.code, next.detail));
 }
+// Every queued error, oldest first, and the queue empty afterwards; "No error" when none.
+Outcome allErrors(const Call& call) {
+    std::string text = errorReply(error::kNone);
+    for (bool first = true; call.status.errorCount() > 0; first = false) {
+        const QueuedError next = call.status.popError();
+        text = (first ? "" : text + ',') + errorReply(next.code, next.detail);
+    }
+    return reply(std::move(text));
+}
+
+// What this instance has, comma-separated.
+Outcome options(const Call& call) {
+    std::string text;
+    for (const std::string& option : call.instrument.options()) {
+        text += (text.empty() ? "" : ",") + option;
+    }
+    return reply(std::move(text));
+}
+
 Outcome errorCount(const Call& call) {
     return number(static_cast<int>(call.status.errorCount()));
 }
@@ -95,6 +114,7 @@ Node common(std::string_view name, Handler set, Handler query, bool setTakesPara
 const std::vector<Node>& commonCommands() {
     static const std::vector<Node> commands = {
         common("IDN", nullptr, identify),
+        common("OPT", nullptr, options),
         common("RST", reset, nullptr),
         common("CLS", clearStatus, nullptr),
         common("ESE", setMask<&StatusModel::setEventEnable>, eventEnable, true),
@@ -111,7 +131,9 @@ const std::vector<Node>& commonCommands() {
 std::vector<Node> systemCommands() {
     return {
         {.name = "ERRor",
-         .children = {{.name = "NEXT", .query = nextError}, {.name = "COUNt", .query = errorCount}},
+         .children = {{.name = "NEXT", .query = nextError},
+                      {.name = "ALL", .query = allErrors},
+                      {.name = "COUNt", .query = errorCount}},
          .query = nextError},
         {.name = "VERSion", .query = version},
         {.name = "EXIT", .set = exitProgram},

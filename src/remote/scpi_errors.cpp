@@ -18,6 +18,8 @@ std::string_view errorMessage(int code) {
             return "Undefined header";
         case error::kSuffixOutOfRange:
             return "Header suffix out of range";
+        case error::kInvalidSuffix:
+            return "Invalid suffix";
         case error::kExecution:
             return "Execution error";
         case error::kSettingsConflict:
@@ -28,6 +30,12 @@ std::string_view errorMessage(int code) {
             return "Illegal parameter value";
         case error::kHardwareMissing:
             return "Hardware missing";
+        case error::kMassStorage:
+            return "Mass storage error";
+        case error::kFileNameNotFound:
+            return "File name not found";
+        case error::kFileNameError:
+            return "File name error";
         case error::kQueueOverflow:
             return "Queue overflow";
         case error::kInputOverrun:
@@ -41,7 +49,10 @@ std::string errorReply(int code, std::string_view detail) {
     std::string text = std::to_string(code) + ",\"" + std::string(errorMessage(code));
     if (!detail.empty()) {
         text += ';';
-        text += detail;
+        // A detail may quote what the client sent; a quote inside the reply's string is doubled.
+        for (const char c : detail) {
+            text += c == '"' ? "\"\"" : std::string(1, c);
+        }
     }
     return text + '"';
 }

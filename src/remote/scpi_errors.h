@@ -16,11 +16,15 @@ inline constexpr int kParameterNotAllowed = -108;
 inline constexpr int kMissingParameter = -109;
 inline constexpr int kUndefinedHeader = -113;
 inline constexpr int kSuffixOutOfRange = -114;
+inline constexpr int kInvalidSuffix = -131;
 inline constexpr int kExecution = -200;
 inline constexpr int kSettingsConflict = -221;
 inline constexpr int kOutOfRange = -222;
 inline constexpr int kIllegalValue = -224;
 inline constexpr int kHardwareMissing = -241;
+inline constexpr int kMassStorage = -250;
+inline constexpr int kFileNameNotFound = -256;
+inline constexpr int kFileNameError = -257;
 inline constexpr int kQueueOverflow = -350;
 inline constexpr int kInputOverrun = -363;
 }  // namespace error

@@ -92,6 +92,33 @@ bool isWord(std::string_view token) {
     return readMnemonic(token, pos).size() == token.size() && !token.empty();
 }
 
+// A unit suffix after a number and blanks ("-10 dB"); nothing, and `pos` unmoved, when none.
+std::string_view readSpacedSuffix(std::string_view line, std::size_t& pos) {
+    std::size_t next = pos;
+    skipBlanks(line, next);
+    if (next == pos || next == line.size() || !isAlpha(line[next])) {
+        return {};
+    }
+    const std::string_view suffix = readMnemonic(line, next);
+    pos = next;
+    return suffix;
+}
+
+// A number with its unit suffix written on ("-10dB"). A suffix cannot begin with E: "1e" is a
+// number whose exponent is missing, not 1 in some unit E.
+std::optional<Param> numberWithSuffix(std::string_view token) {
+    std::size_t split = token.size();
+    while (split > 0 && isAlpha(token[split - 1])) {
+        --split;
+    }
+    const std::string_view number = token.substr(0, split);
+    const std::string_view suffix = token.substr(split);
+    if (suffix.empty() || suffix.front() == 'e' || suffix.front() == 'E' || !parseDecimal(number)) {
+        return std::nullopt;
+    }
+    return Param{ParamKind::Number, std::string(number), std::string(suffix)};
+}
+
 std::optional<Param> readParam(std::string_view line, std::size_t& pos) {
     if (line[pos] == '\'' || line[pos] == '"') {
         std::optional<std::string> text = readString(line, pos);
@@ -106,12 +133,13 @@ std::optional<Param> readParam(std::string_view line, std::size_t& pos) {
     }
     const std::string_view token = line.substr(start, pos - start);
     if (parseDecimal(token)) {
-        return Param{ParamKind::Number, std::string(token)};
+        return Param{ParamKind::Number, std::string(token),
+                     std::string(readSpacedSuffix(line, pos))};
     }
     if (isWord(token)) {
         return Param{ParamKind::Word, std::string(token)};
     }
-    return std::nullopt;
+    return numberWithSuffix(token);
 }
 
 bool readParams(std::string_view line, std::size_t& pos, Unit& unit) {

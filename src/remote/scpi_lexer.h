@@ -11,7 +11,8 @@ enum class ParamKind { Number, Word, String };
 
 struct Param {
     ParamKind kind = ParamKind::Word;
-    std::string text;  // a number or word as written, a string's contents unquoted
+    std::string text;         // a number or word as written, a string's contents unquoted
+    std::string suffix = {};  // a number's unit suffix as written ("dB" of "-10 dB"), else empty
 };
 
 // One program message unit: a header and its parameters.

@@ -23,6 +23,7 @@ std::optional<DecimalNumber> parseDecimal(std::string_view text);
 struct Checked {
     int value = 0;
     int error = 0;
+    std::string detail = {};  // what the error queue adds to the error's message
 };
 
 // The number counted in 1/stepsPerUnit units (1: integers, 2: half units), accepted only on that

@@ -17,8 +17,9 @@ void ScriptRunner::onLine(const LineResult& line) {
     if (!line.reply.empty()) {
         reply_(line.reply);
     }
-    for (const int code : line.errors) {
-        err_ << name_ << ':' << lineNumber_ << ": " << errorReply(code) << '\n';
+    for (std::size_t i = 0; i < line.errors.size(); ++i) {
+        err_ << name_ << ':' << lineNumber_ << ": " << errorReply(line.errors[i], line.details[i])
+             << '\n';
     }
     if (line.refusedAsHttp) {
         err_ << name_ << ':' << lineNumber_ << ": looks like HTTP; the script stops here\n";

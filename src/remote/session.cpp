@@ -110,6 +110,16 @@ int countError(const Node& node, const Unit& unit) {
     return unit.params.size() < wanted ? error::kMissingParameter : error::kNone;
 }
 
+// The header as the client wrote it, for the detail of a header the tree does not hold.
+std::string headerText(const Unit& unit) {
+    std::string text = unit.common ? "*" : unit.rooted ? ":" : "";
+    for (const std::string_view mnemonic : unit.mnemonics) {
+        text += std::string(mnemonic) + ':';
+    }
+    text.pop_back();
+    return text + (unit.query ? "?" : "");
+}
+
 bool isCommandError(int code) {
     return code <= -100 && code > -200;
 }
@@ -138,6 +148,7 @@ bool isAbortLine(std::string_view line) {
 }  // namespace
 
 void Session::queue(int code, UnitResult& unit, LineResult& line, std::string detail) {
+    line.details.push_back(detail);
     status_.push(code, std::move(detail));
     unit.errors.push_back(code);
     line.errors.push_back(code);
@@ -154,7 +165,8 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
                      : handler == nullptr || !*handler ? error::kUndefinedHeader
                                                        : countError(*resolved.node, unit);
     if (code != error::kNone) {
-        queue(code, result, line);
+        const bool badHeader = code == error::kUndefinedHeader || code == error::kSuffixOutOfRange;
+        queue(code, result, line, badHeader ? headerText(unit) : std::string());
         return result;
     }
     if (!unit.common) {
@@ -166,7 +178,9 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
                         unit.params.empty() ? nullptr : &unit.params.front()};
         const bool dut2Absent = resolved.viaDut && resolved.dut == 2 &&
                                 instrument_.topology() == control::Topology::Single;
-        outcome = dut2Absent ? Outcome{error::kSettingsConflict, std::nullopt} : (*handler)(call);
+        outcome = dut2Absent ? Outcome{.error = error::kSettingsConflict,
+                                       .detail = "DUT2 needs the dual topology"}
+                             : (*handler)(call);
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }
@@ -184,6 +198,9 @@ bool Session::mayRunNow(const Node& node, bool query) {
     if (!instrument_.jobRunning()) {
         ownsJob_ = false;
         return true;
+    }
+    if (node.name == "ABORt") {
+        return true;  // the stop gesture acts at once, for the job's own client too
     }
     if (jobWait_ == JobWait::Await) {
         instrument_.awaitJob();

@@ -25,8 +25,9 @@ struct UnitResult {
 // What one line gave. A query's reply and an error never come from the same unit.
 struct LineResult {
     std::vector<UnitResult> units = {};
-    std::string reply = {};        // the line's replies joined by ';', without terminator
-    std::vector<int> errors = {};  // every error the line queued, in order
+    std::string reply = {};                 // the line's replies joined by ';', without terminator
+    std::vector<int> errors = {};           // every error the line queued, in order
+    std::vector<std::string> details = {};  // each of those errors' detail, in the same order
     bool exitRequested = false;
     bool refusedAsHttp = false;  // nothing ran; the connection must close
 };

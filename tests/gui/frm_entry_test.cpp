@@ -102,6 +102,8 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
         {"btnDUT1", "frmEntry", "DUT1 Panel", "Show: PC-side DUT"},
         {"btnDUT2", "frmEntry", "DUT2 Panel", "Show: far-side DUT"},
         {"btnBus", "frmEntry", "Bus Monitor", "Show: bus monitor"},
+        {"btnSaveSetup", "frmEntry", "Save Setup...", "Save: port, boards, gains, lines, ramps"},
+        {"btnLoadSetup", "frmEntry", "Load Setup...", "Load: a saved setup"},
     };
     TestProgram p;
     frmEntry& e = p.entry();
@@ -184,12 +186,13 @@ TEST(EntryWindow, TabVisitsTheSelectedOptionsAndTheEnabledButtonsInOrder) {
         }
         return visited;
     };
-    EXPECT_EQ(tabFrom("opt1DUT", 5),
-              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus", "opt1DUT"}));
+    EXPECT_EQ(tabFrom("opt1DUT", 7),
+              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus",
+                                        "btnSaveSetup", "btnLoadSetup", "opt1DUT"}));
     p.control<QRadioButton>(e, "opt2DUT").click();
-    EXPECT_EQ(tabFrom("opt2DUT", 6),
+    EXPECT_EQ(tabFrom("opt2DUT", 8),
               (std::vector<std::string>{"opt378h", "btnDUT1", "btnDUT2", "btnResetAll", "btnBus",
-                                        "opt2DUT"}));
+                                        "btnSaveSetup", "btnLoadSetup", "opt2DUT"}));
 }
 
 TEST(EntryStartUp, PlacesTheEntryFromTheScreenAndCascadesThePanelsFromIt) {

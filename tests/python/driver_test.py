@@ -123,6 +123,8 @@ class DriverTest(unittest.TestCase):
         with self.assertRaises(KeyboardInterrupt):
             selvar.dut1.ramp("LEFT", "DOWN", 0, -30, 0.5, 10)
         self.assertTrue(selvar.ask("*IDN?").startswith("Orvane,"))
+        # The interrupt sent ABORt: the ramp stopped part way instead of running to its end.
+        self.assertGreater(selvar.dut1.left_gain, -30.0)
 
 
 class NoChipTest(unittest.TestCase):

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/instrument.h"
+#include "ramp/field_validation.h"
 
 namespace selvar::remote::testing {
 
@@ -35,7 +36,8 @@ class FakeInstrument : public Instrument {
     bool zcd = false;
     int chain = 0;
     ReadBackCodes readBack{171, -1};
-    bool failing = false;  // every gesture throws, as a failing port would
+    bool failing = false;                  // every gesture throws, as a failing port would
+    control::SetupFileResult setupResult;  // what a setup file's save or load comes to
 
     void resetAll() override { record("resetAll"); }
     void selectPort(Port port) override {
@@ -72,7 +74,7 @@ class FakeInstrument : public Instrument {
     void enterRampField(int dut, RampField field, std::string_view text) override {
         record(dutCall("enterRampField", dut) + ' ' + std::to_string(static_cast<int>(field)) +
                " '" + std::string(text) + "'");
-        fields[{dut, field}] = text;
+        fields[{dut, field}] = validated(field, text);
     }
     std::string rampField(int dut, RampField field) const override {
         const auto found = fields.find({dut, field});
@@ -97,9 +99,31 @@ class FakeInstrument : public Instrument {
         const auto found = shown.find(dut);
         return found != shown.end() && found->second;
     }
+    control::SetupFileResult saveSetup(const std::string& path) override {
+        record("saveSetup " + path);
+        return setupResult;
+    }
+    control::SetupFileResult loadSetup(const std::string& path) override {
+        record("loadSetup " + path);
+        return setupResult;
+    }
     std::string version() const override { return "0.1.0"; }
+    std::vector<std::string> options() const override { return {"SIM", "GPIO"}; }
 
   private:
+    // The field keeps what its validation makes of the text, as a panel's field does.
+    static std::string validated(RampField field, std::string_view text) {
+        switch (field) {
+            case RampField::Step:
+                return ramp::validateStepText(text);
+            case RampField::Delay:
+                return ramp::validateDelayText(text);
+            case RampField::Top:
+            case RampField::Bottom:
+                break;
+        }
+        return ramp::validateStopText(text);
+    }
     static std::string dutCall(const char* name, int dut) {
         return std::string(name) + ' ' + std::to_string(dut);
     }

@@ -95,6 +95,13 @@ def case_session():
     check(dut.query("*OPC?") == "1", "*OPC? after the ramp")
     check(dut.query("DUT1:GAIN:LEFT?;:BUS:LENGth?") == "-30.0;32", "the ramp ended at its stop")
     check(dut.query("SYSTem:ERRor?") == '0,"No error"', "no error queued")
+    setup = os.path.join(WORK, "bench setup.json")
+    dut.write(f'MMEMory:STORe:STATe "{setup}";:DUT1:CODE:LEFT 200;:TOPology SINGle')
+    dut.write(f'MMEMory:LOAD:STATe "{setup}"')
+    check(dut.query("DUT1:CODE:LEFT?;:TOPology?;:DUT1:READback?") == "132;DUAL;132,0",
+          "a loaded setup puts back the gain, the topology and the chip's code")
+    dut.write(f'MMEMory:LOAD:STATe "{setup}.gone"')
+    check(dut.query("SYSTem:ERRor?").startswith('-256,"File name not found;'), "no file: -256")
     stop(proc, dut)
     frames = gain_frames(trace)
     moved = [i for i, f in enumerate(frames) if f[1] == 171]
@@ -168,7 +175,8 @@ def case_script():
                          text=True, timeout=60)
     check(run.returncode == 1, "a script that queued an error exits 1")
     check(run.stdout == "-1.0\n190,0\n", f"replies on standard output: {run.stdout!r}")
-    check(f'{script}:2: -224,"Illegal parameter value"' in run.stderr, "error with its line")
+    check(f'{script}:2: -224,"Illegal parameter value;-1.25 dB is not on the 0.5 dB grid"'
+          in run.stderr, "error with its line and detail")
     run = subprocess.run([SELVAR, "--no-gui", "--script", "-"], env=ENV, capture_output=True,
                          stdin=open(os.path.join(os.path.dirname(SWEEP), "gains.scpi")),
                          text=True, timeout=60)

@@ -145,7 +145,7 @@ TEST_F(ScpiServerTest, EachClientHasItsOwnErrorQueueAndCommandsReachTheInstrumen
     auto second = connectClient(QHostAddress(QHostAddress::LocalHostIPv6));
     EXPECT_EQ(ask(*first, "FOO\nDUT1:GAIN:LEFT -10.5;*OPC?\n"), "1\n");
     EXPECT_EQ(ask(*second, "SYST:ERR?\n"), "0,\"No error\"\n");
-    EXPECT_EQ(ask(*first, "SYST:ERR?\n"), "-113,\"Undefined header\"\n");
+    EXPECT_EQ(ask(*first, "SYST:ERR?\n"), "-113,\"Undefined header;FOO\"\n");
     EXPECT_EQ(instrument.calls, (std::vector<std::string>{"moveSlider 1 0 171"}));
 }
 
@@ -362,6 +362,14 @@ TEST(ScpiServerJobs, AbortActsWhenReadAheadOfTheSendersQueuedCommands) {
                   (std::vector<std::string>{"ramp 1 up", "abort", "setMaxAtten 1", "abort"}))
             << abort << ": aborted on reading, then run in turn";
     }
+    // The owner has nothing queued: its ABORt is the next line it sends, and still acts at once.
+    JobRig r;
+    r.startRamp("");
+    QTest::qWait(50);
+    r.owner.write("ABORt\n*OPC?\n");
+    ASSERT_TRUE(JobRig::replied(r.owner, kTimeoutMs));
+    EXPECT_EQ(r.owner.readLine(), "1\n");
+    EXPECT_EQ(r.instrument.calls, (std::vector<std::string>{"ramp 1 up", "abort"}));
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ TEST(ScriptRunner, PrintsRepliesAndNumberedErrorsAndSaysWhetherAnyErrorWasQueued
          {"moveSlider 1 0 171"}},
         {"*OPC?\nFOO\n\nDUT1:GAIN:LEFT 0.3;*OPC?\n",
          "1\n1\n",
-         "s.scpi:2: -113,\"Undefined header\"\ns.scpi:4: -224,\"Illegal parameter value\"\n",
+         "s.scpi:2: -113,\"Undefined header;FOO\"\n"
+         "s.scpi:4: -224,\"Illegal parameter value;0.3 dB is not on the 0.5 dB grid\"\n",
          1,
          {}},
         {"DUT1:MAXA", "", "", 0, {"setMaxAtten 1"}},  // the last line needs no terminator

@@ -103,8 +103,9 @@ TEST(ScpiStream, ErrorQueueKeepsOrderAndMarksOverflowInTheNewestEntry) {
     Stream stream;
     stream.send("FOO\nDUT1:GAIN:LEFT 99\nSYST:ERR:COUNT?\nSYST:ERR?\nSYST:ERR?\nSYST:ERR?\n");
     EXPECT_EQ(stream.replies,
-              (std::vector<std::string>{"2", "-113,\"Undefined header\"",
-                                        "-222,\"Data out of range\"", "0,\"No error\""}));
+              (std::vector<std::string>{"2", "-113,\"Undefined header;FOO\"",
+                                        "-222,\"Data out of range;99 dB is outside -96..31.5 dB\"",
+                                        "0,\"No error\""}));
     for (int i = 0; i < 40; ++i) {
         stream.send("FOO\n");
     }
@@ -114,7 +115,7 @@ TEST(ScpiStream, ErrorQueueKeepsOrderAndMarksOverflowInTheNewestEntry) {
         stream.send("SYST:ERR?\n");
     }
     EXPECT_EQ(stream.replies.front(), "32");
-    EXPECT_EQ(stream.replies[31], "-113,\"Undefined header\"");
+    EXPECT_EQ(stream.replies[31], "-113,\"Undefined header;FOO\"");
     EXPECT_EQ(stream.replies[32], "-350,\"Queue overflow\"");
     stream.send("SYST:ERR?\n");
     EXPECT_EQ(stream.replies.back(), "0,\"No error\"");

@@ -81,12 +81,35 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"DUT1:GAIN:LEFT 1,2", "", {-108}, {}},
         {"DUT1:GAIN:LEFT 'x'", "", {-104}, {}},
         {"DUT1:GAIN:LEFT abc", "", {-224}, {}},
-        {"DUT1:GAIN:LEFT -10.5 dB", "", {-102}, {}},
+        {"DUT1:GAIN:LEFT -10 DB", "", {}, {"moveSlider 1 0 172"}},
+        {"DUT1:GAIN:LEFT -10.5dB", "", {}, {"moveSlider 1 0 171"}},
+        {"DUT1:GAIN:PAN 1.5db", "", {}, {"moveSlider 1 3 3"}},
+        {"DUT1:GAIN:LEFT -10 V", "", {-131}, {}},
+        {"DUT1:GAIN:LEFT -9.9E37 V", "", {-131}, {}},
+        {"DUT1:CODE:LEFT 10 DB", "", {-131}, {}},
+        {"MUTE 1 dB", "", {-131}, {}},
+        {"DUT1:GAIN:LEFT -10 DB x", "", {-102}, {}},
+        {"DUT1:GAIN:LEFT DEF", "", {}, {"moveSlider 1 0 0"}},
+        {"DUT1:GAIN:GANG default", "", {}, {"moveSlider 1 2 0"}},
+        {"DUT1:GAIN:PAN DEF", "", {}, {"moveSlider 1 3 0"}},
+        {"DUT1:GAIN:LEFT -10.3;:SYST:ERR?",
+         "-224,\"Illegal parameter value;-10.3 dB is not on the 0.5 dB grid\"",
+         {-224},
+         {}},
+        {"DUT1:GAIN:PAN 128dB;:SYST:ERR?",
+         "-222,\"Data out of range;128 dB is outside -127.5..127.5 dB\"",
+         {-222},
+         {}},
+        {"PORT LPT4;:SYST:ERR?",
+         "-224,\"Illegal parameter value;LPT4 is not LPT1|LPT2|LPT3\"",
+         {-224},
+         {}},
         {"DUT1:GAIN:LEFT 1e", "", {-102}, {}},
         {"DUT1:GAIN:LEFT? MAX", "", {-108}, {}},
         {"DUT1:GAIN:LEF 0", "", {-113}, {}},
         {"DUT1:GAIN:LEFT0 0", "", {-113}, {}},
         {"DUT3:GAIN:LEFT 0", "", {-114}, {}},
+        {"*FOO?\nSYST:ERR?", "-113,\"Undefined header;*FOO?\"", {-113}, {}},
         {"DUT1::GAIN:LEFT 0", "", {-102}, {}},
         {"DUT1:MAXA", "", {}, {"setMaxAtten 1"}},
         {"DUT2:UNITY", "", {}, {"set0dB 2"}},
@@ -99,13 +122,32 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"ZCDETECT 1", "", {}, {"setPin 1 1"}},
         {"MUTE 2", "", {-224}, {}},
         {"MUTE?", "0", {}, {}},
-        {"DUT1:RAMP:TOP -10.3", "", {}, {"enterRampField 1 0 '-10.3'"}},
-        {"DUT1:RAMP:STEP 'a;b'", "", {}, {"enterRampField 1 2 'a;b'"}},
+        {"DUT1:RAMP:TOP -10", "", {}, {"enterRampField 1 0 '-10'"}},
+        {"DUT1:RAMP:TOP -10.5 dB", "", {}, {"enterRampField 1 0 '-10.5'"}},
+        {"DUT1:RAMP:STEP 1", "", {}, {"enterRampField 1 2 '1'"}},
+        {"DUT1:RAMP:DEL 2MS", "", {}, {"enterRampField 1 3 '2'"}},
+        {"DUT1:RAMP:DEL 2 dB", "", {-131}, {}},
+        {"DUT1:RAMP:TOP MIN", "", {}, {"enterRampField 1 0 '-96.0'"}},
+        {"DUT1:RAMP:BOTT DEF", "", {}, {"enterRampField 1 1 '-30'"}},
+        {"DUT1:RAMP:STEP MAX", "", {}, {"enterRampField 1 2 '3.0'"}},
+        {"DUT1:RAMP:DEL DEF", "", {}, {"enterRampField 1 3 '5'"}},
+        {"DUT1:RAMP:DEL 3;:SYST:ERR?",
+         "-222,\"Data out of range;delay 3 replaced by 0 ms\"",
+         {-222},
+         {"enterRampField 1 3 '3'"}},
+        {"DUT1:RAMP:STEP 0.7", "", {-222}, {"enterRampField 1 2 '0.7'"}},
+        {"DUT1:RAMP:TOP 40", "", {-222}, {"enterRampField 1 0 '40'"}},
+        {"DUT1:RAMP:STEP 'a;\"b';:SYST:ERR?",
+         "-222,\"Data out of range;step a;\"\"b replaced by 0.5 dB\"",
+         {-222},
+         {"enterRampField 1 2 'a;\"b'"}},
         {"DUT1:RAMP:DEL?", "0.0", {}, {}},
         {"DUT1:RAMP:TARG GANG", "", {}, {"selectRampTarget 1 3"}},
         {"DUT1:RAMP:TARG PAN", "", {-224}, {}},
         {"DUT1:RAMP:TARG?", "NONE", {}, {}},
         {"DUT2:RAMP:UP", "", {}, {"ramp 2 up"}},
+        {"DUT1:WIND SHOW", "", {}, {"showPanel 1 1"}},
+        {"DUT1:WINDOW?", "HIDE", {}, {}},
         {"DUT1:PAN SHOW", "", {}, {"showPanel 1 1"}},
         {"DUT1:PANEL?", "HIDE", {}, {}},
         {"TOP SING", "", {}, {"selectTopology 0"}},
@@ -123,6 +165,13 @@ TEST(ScpiSession, AnswersEachCommandAsTheTableSays) {
         {"SYSTEM:ERROR?", "0,\"No error\"", {}, {}},
         {"SYST:ERR:NEXT?", "0,\"No error\"", {}, {}},
         {"SYST:ERR:COUN?", "0", {}, {}},
+        {"SYST:ERR:ALL?", "0,\"No error\"", {}, {}},
+        {"DUT1:GAIN:LEFT 99;:DUT1:CODE:LEFT 1.5;:SYST:ERR:ALL?;COUN?",
+         "-222,\"Data out of range;99 dB is outside -96..31.5 dB\","
+         "-224,\"Illegal parameter value;1.5 is not on the 1 grid\";0",
+         {-222, -224},
+         {}},
+        {"*OPT?", "SIM,GPIO", {}, {}},
         {"", "", {}, {}},
         {" ; ;", "", {}, {}},
         {"'unterminated", "", {-102}, {}},
@@ -199,6 +248,42 @@ TEST(ScpiSession, AGainForDut2OnAOneChipChainRunsAndQueuesHardwareMissing) {
                   c.reply.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.reply})
             << c.line;
         EXPECT_EQ(exchange.errors, c.errors) << c.line;
+        EXPECT_EQ(instrument.calls, c.calls) << c.line;
+    }
+}
+
+// A setup file's outcome is its SCPI error, with the reason after the semicolon.
+TEST(ScpiSession, SetupFilesQueueTheirOutcomeWithTheReason) {
+    using Status = control::SetupFileResult::Status;
+    struct SetupCase {
+        std::string line;
+        control::SetupFileResult result;
+        std::string reply;
+        std::vector<std::string> calls;
+    };
+    const SetupCase cases[] = {
+        {"MMEM:STOR:STAT \"a.json\"", {}, "0,\"No error\"", {"saveSetup a.json"}},
+        {"MMEMory:LOAD:STATe 'b c.json'", {}, "0,\"No error\"", {"loadSetup b c.json"}},
+        {"MMEM:LOAD:STAT \"gone\"",
+         {Status::NotFound, "No such file or directory"},
+         "-256,\"File name not found;No such file or directory\"",
+         {"loadSetup gone"}},
+        {"MMEM:LOAD:STAT \"x\"",
+         {Status::Refused, "not JSON"},
+         "-257,\"File name error;not JSON\"",
+         {"loadSetup x"}},
+        {"MMEM:STOR:STAT \"/ro/x\"",
+         {Status::NotWritten, "Read-only file system"},
+         "-250,\"Mass storage error;Read-only file system\"",
+         {"saveSetup /ro/x"}},
+        {"MMEM:LOAD:STAT x", {}, "-104,\"Data type error;the file name is a quoted string\"", {}},
+    };
+    for (const SetupCase& c : cases) {
+        FakeInstrument instrument;
+        instrument.setupResult = c.result;
+        Session session(instrument);
+        const Exchange exchange = send(session, c.line + "\nSYST:ERR?\n");
+        EXPECT_EQ(exchange.replies, std::vector<std::string>{c.reply}) << c.line;
         EXPECT_EQ(instrument.calls, c.calls) << c.line;
     }
 }

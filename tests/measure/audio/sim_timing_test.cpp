@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <span>
 #include <vector>
 
@@ -107,6 +108,11 @@ struct ZcdCase {
     bool sine;
     std::int64_t changeFrame;
 };
+
+void PrintTo(const ZcdCase& c, std::ostream* os) {
+    *os << (c.zcd ? "zcd" : "no-zcd") << ", timeout " << c.timeoutMs << " ms, "
+        << (c.sine ? "5 Hz sine" : "DC");
+}
 
 class Zcd : public testing::TestWithParam<ZcdCase> {};
 
