@@ -1,6 +1,6 @@
 // The command line as the program receives it: the input, split at NUL bytes (which no argument
 // can contain), is argv; the first piece is the program's name. Every parse either runs with
-// options inside their ranges, refuses with a reason and the usage, or answers help or version;
+// options inside their ranges, refuses with a reason, or answers help, version or a listing;
 // it is deterministic, and options it runs with survive being written out again canonically.
 // No application object exists, as in main when it parses.
 
@@ -15,6 +15,7 @@
 #include "entry/command_line.h"
 #include "entry/raw_arguments.h"
 #include "fuzz_checks.h"
+#include "sim_analog_format.h"
 
 namespace {
 
@@ -64,12 +65,30 @@ bool sameOptions(const RunOptions& a, const RunOptions& b) {
            a.tracePath == b.tracePath && a.quitAfterStart == b.quitAfterStart &&
            a.openMonitor == b.openMonitor && a.remote.scpiPort == b.remote.scpiPort &&
            a.remote.listen == b.remote.listen && a.remote.noGui == b.remote.noGui &&
-           a.remote.scriptPath == b.remote.scriptPath;
+           a.remote.scriptPath == b.remote.scriptPath &&
+           a.remote.idleTimeoutS == b.remote.idleTimeoutS && a.audio.output == b.audio.output &&
+           a.audio.input == b.audio.input && a.audio.dut == b.audio.dut &&
+           a.audio.calibrationPath == b.audio.calibrationPath &&
+           a.audio.simAnalog == b.audio.simAnalog;
 }
 
 bool sameResult(const CommandLine& a, const CommandLine& b) {
-    return a.action == b.action && a.message == b.message && a.usage == b.usage &&
-           sameOptions(a.options, b.options);
+    return a.action == b.action && a.message == b.message && sameOptions(a.options, b.options);
+}
+
+void appendAudio(QStringList& args, const selvar::entry::AudioOptions& audio, bool simulated) {
+    for (const auto& [name, value] :
+         {std::pair{"--audio-out=", &audio.output}, std::pair{"--audio-in=", &audio.input},
+          std::pair{"--calibration=", &audio.calibrationPath}}) {
+        if (!value->empty()) {
+            args << name + selvar::entry::argumentFromBytes(value->c_str());
+        }
+    }
+    args << QStringLiteral("--audio-dut=%1").arg(audio.dut);
+    if (simulated) {
+        args << "--sim-analog=" + selvar::entry::argumentFromBytes(
+                                      selvar::fuzz::formatSimAnalog(audio.simAnalog).c_str());
+    }
 }
 
 // The options written out the way a careful user would: every value explicit, in the
@@ -130,6 +149,10 @@ QStringList canonicalArguments(const QString& program, const RunOptions& o) {
     if (!o.remote.scriptPath.empty()) {
         args << "--script=" + selvar::entry::argumentFromBytes(o.remote.scriptPath.c_str());
     }
+    if (o.remote.scpiPort) {
+        args << QStringLiteral("--scpi-idle-timeout=%1").arg(o.remote.idleTimeoutS);
+    }
+    appendAudio(args, o.audio, port.backend == PortBackend::Sim);
     return args;
 }
 
@@ -166,6 +189,18 @@ void checkRun(const RunOptions& o, std::string_view input) {
     require(!r.noGui || r.scpiPort || !r.scriptPath.empty(), "no-gui has a driver", input);
     require(r.listen.empty() || r.scpiPort, "listen addresses only with a port", input);
     require(!r.scpiPort || (*r.scpiPort >= 0 && *r.scpiPort <= 65535), "port in range", input);
+    const selvar::entry::AudioOptions& a = o.audio;
+    require(a.dut == 1 || a.dut == 2, "audio DUT 1 or 2", input);
+    const bool simOut = a.output == selvar::entry::kSimAudioDevice;
+    const bool simIn = a.input == selvar::entry::kSimAudioDevice;
+    require(!(simOut || simIn) || port.backend == PortBackend::Sim, "sim audio on a sim port",
+            input);
+    require(!(simOut || simIn) || ((simOut || a.output.empty()) && (simIn || a.input.empty())),
+            "sim audio is both ends or neither", input);
+    if (port.backend != PortBackend::Sim) {
+        require(a.simAnalog == selvar::audio::SimAnalogOptions{},
+                "sim analog settings untouched for a real port", input);
+    }
 }
 
 // The usage names the program as it was started (its file name), or "selvar" when it was
@@ -176,9 +211,12 @@ void checkUsage(const std::string& usage, const QStringList& arguments, std::str
     require(usage.starts_with("Usage: " + (program + " [options]").toStdString()),
             "usage line names the program", input);
     for (const char* name :
-         {"--help", "--version", "--port-io", "--parport", "--sim-chips", "--sim-idle-line",
-          "--sim-access-ns", "--trace", "--force-port", "--quit-after-start", "--list-adapters",
-          "--monitor", "--scpi-port", "--scpi-listen", "--no-gui", "--script"}) {
+         {"--help",        "--version",          "--port-io",       "--parport",
+          "--sim-chips",   "--sim-idle-line",    "--sim-access-ns", "--trace",
+          "--force-port",  "--quit-after-start", "--list-adapters", "--monitor",
+          "--scpi-port",   "--scpi-listen",      "--no-gui",        "--script",
+          "--sim-analog",  "--audio-out",        "--audio-in",      "--audio-dut",
+          "--calibration", "--list-audio"}) {
         require(usage.find(name) != std::string::npos, "usage lists every option", input);
     }
 }
@@ -190,7 +228,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList arguments = argumentsOf(input);
     const CommandLine result = parseCommandLine(arguments);
 
-    checkUsage(result.usage, arguments, input);
     switch (result.action) {
         case Action::Run:
             require(result.message.empty(), "a run carries no message", input);
@@ -207,12 +244,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case Action::Help:
-            require(result.message == result.usage, "help is the usage", input);
+            checkUsage(result.message, arguments, input);
             break;
         case Action::Version:
             require(result.message == "selvar " SELVAR_VERSION, "version line", input);
             break;
         case Action::ListAdapters:
+        case Action::ListAudio:
             require(result.message.empty(), "a listing carries no message", input);
             break;
         default:

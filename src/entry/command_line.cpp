@@ -60,13 +60,15 @@ struct Parser {
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
     RemoteOptionSet remote;
+    AudioOptionSet audio;
     // Every option the parser takes, under the heading the usage shows it: an option cannot be
     // taken without being listed.
     std::vector<OptionGroup> groups{
         {"Ports and adapters", {&portIo, &parport, &forcePort, &listAdapters}},
-        {"Simulated board", {&simChips, &simIdleLine, &simAccessNs}},
+        {"Simulated board", {&simChips, &simIdleLine, &simAccessNs, &audio.simAnalog()}},
         {"Traces", {&trace, &monitor}},
         {"Remote control", remote.options()},
+        {"Measurement", audio.options()},
         {"Other", {&quitAfterStart, &help, &version}}};
 
     Parser() {
@@ -308,7 +310,8 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
-    return p.remote.interpret(p.qt, out.remote, error);
+    return p.remote.interpret(p.qt, out.remote, error) &&
+           p.audio.interpret(p.qt, out.port.backend, out.audio, error);
 }
 
 }  // namespace
@@ -336,6 +339,10 @@ CommandLine parseCommandLine(const QStringList& given, const std::string& system
     }
     if (p.qt.isSet(p.listAdapters)) {
         result.action = CommandLine::Action::ListAdapters;
+        return result;
+    }
+    if (p.qt.isSet(p.audio.list())) {
+        result.action = CommandLine::Action::ListAudio;
         return result;
     }
     if (p.qt.isSet(p.version)) {

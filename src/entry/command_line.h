@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <string>
 
+#include "entry/audio_options.h"
 #include "entry/remote_options.h"
 #include "platform/port_options.h"
 
@@ -15,10 +16,11 @@ struct RunOptions {
     bool quitAfterStart = false;  // close the entry window as soon as it is shown
     bool openMonitor = false;     // show the bus monitor at start-up
     RemoteOptions remote;
+    AudioOptions audio;
 };
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error, ListAdapters };
+    enum class Action { Run, Help, Version, Error, ListAdapters, ListAudio };
     Action action = Action::Run;
     RunOptions options;
     // Help: the usage text. Version: the version line. Error: the reason, one line.

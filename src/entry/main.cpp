@@ -1,9 +1,11 @@
+#include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "entry/audio_listing.h"
 #include "entry/command_line.h"
 #include "entry/display_check.h"
 #include "entry/frm_entry.h"
@@ -67,7 +69,7 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     }
     // A port that cannot be opened is said once and the program carries on with it absent.
     selvar::entry::Program program(selvar::platform::makePortProvider(options.port),
-                                   selvar::entry::reportProblem);
+                                   selvar::entry::reportProblem, options.audio);
     if (trace) {
         program.keepObserver(std::move(trace));
     }
@@ -93,6 +95,32 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     }
     const int status = QApplication::exec();
     return status != 0 ? status : remote.status();
+}
+
+// --list-audio: Qt Multimedia needs an application object, not a display.
+int listAudio(char* programName) {
+    char fallbackName[] = "selvar";
+    char* qtArgv[] = {programName ? programName : fallbackName, nullptr};
+    int qtArgc = 1;
+    const QCoreApplication app(qtArgc, qtArgv);
+    std::fputs(selvar::entry::describeAudioDevices().c_str(), stdout);
+    return 0;
+}
+
+// The files the audio options name, read before any window opens; a malformed error table is a
+// bad --sim-analog value. The exit status, or 0 to go on.
+int readAudioFiles(selvar::entry::AudioOptions& audio) {
+    bool usage = false;
+    const std::string reason = selvar::entry::readAudioFiles(audio, usage);
+    if (reason.empty()) {
+        return 0;
+    }
+    if (usage) {
+        std::fputs(selvar::entry::usageErrorText(reason).c_str(), stderr);
+        return selvar::entry::kUsageExitStatus;
+    }
+    std::fprintf(stderr, "selvar: %s\n", reason.c_str());
+    return 1;
 }
 
 }  // namespace
@@ -121,6 +149,8 @@ int main(int argc, char** argv) {
         case CommandLine::Action::ListAdapters:
             std::fputs(selvar::platform::describeAdapters().c_str(), stdout);
             return 0;
+        case CommandLine::Action::ListAudio:
+            return listAudio(argc > 0 ? argv[0] : nullptr);
         case CommandLine::Action::Version:
             std::printf("%s\n", commandLine.message.c_str());
             return 0;
@@ -130,10 +160,13 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Run:
             break;
     }
-    const selvar::entry::RunOptions& options = commandLine.options;
+    selvar::entry::RunOptions options = commandLine.options;
     if (closed.input && options.remote.scriptPath == "-") {
         std::fprintf(stderr, "selvar: --script -: standard input is closed\n");
         return 1;
+    }
+    if (const int status = readAudioFiles(options.audio); status != 0) {
+        return status;
     }
     // Found out before any file is created: Qt would abort after the trace was truncated.
     if (const std::string reason = selvar::entry::missingDisplayReason();

@@ -10,13 +10,14 @@
 namespace selvar::entry {
 
 Program::Program(std::unique_ptr<platform::PortProvider> provider,
-                 platform::SelectedPort::FailureReporter reportFailure)
+                 platform::SelectedPort::FailureReporter reportFailure, AudioOptions audio)
     : provider_(std::move(provider)),
       port_(*provider_, std::move(reportFailure)),
       hw_(port_, glbl_.bitMasks()),
       link_(hw_, port_, glbl_, jobs_),
       capture_(provider_->timing()),
-      captureAttachment_(port_.observers(), capture_) {
+      captureAttachment_(port_.observers(), capture_),
+      audio_(std::move(audio), provider_->boardRegisters()) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
 }

@@ -5,6 +5,7 @@
 
 #include "chiplink/mod_selvar_hw.h"
 #include "control/instrument.h"
+#include "entry/audio_setup.h"
 #include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
@@ -21,7 +22,8 @@ class frmEntry;
 
 // The whole program wired together, the one place that does it: the port backend, the selected
 // port with its observers, the chip link, the two gain panels and their link to the chips, and
-// the bus monitor watching the port from the start, and the entry window. main, the window tests
+// the bus monitor watching the port from the start, the measurement's sound card (made on first
+// use) and the entry window. main, the window tests
 // and the benchmarks all build it this way. Building it touches no port; start() builds the entry
 // window, whose start-up selects LPT1 and resets. Needs a QApplication (the panels are windows),
 // shown or not.
@@ -29,7 +31,7 @@ class Program {
   public:
     // reportFailure hears, once per failed port selection, why the port could not be opened.
     Program(std::unique_ptr<platform::PortProvider> provider,
-            platform::SelectedPort::FailureReporter reportFailure);
+            platform::SelectedPort::FailureReporter reportFailure, AudioOptions audio = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -55,6 +57,8 @@ class Program {
     panel::frmMain& frmDUT1() { return glbl_.frmDUT1(); }
     panel::frmMain& frmDUT2() { return glbl_.frmDUT2(); }
     monitor::BusCapture& capture() { return capture_; }
+    // The sound card measurements run over; on a simulated port, the board's analog path.
+    AudioSetup& audio() { return audio_; }
     // The bus monitor window, built when first asked for (most runs never open it), hidden
     // until shown.
     monitor::frmBus& frmBus();
@@ -73,6 +77,7 @@ class Program {
     monitor::BusCapture capture_;
     platform::ObserverAttachment captureAttachment_;
     std::unique_ptr<monitor::frmBus> bus_;
+    AudioSetup audio_;
     std::unique_ptr<frmEntry> entry_;
     std::unique_ptr<control::Instrument> instrument_;
 };

@@ -31,6 +31,9 @@ class BoardRegisters {
     // The gain register a chip latched on the last rising chip select (right code high byte);
     // chip 0 is DUT1 (PC side), chip 1 is DUT2.
     virtual std::uint16_t gainRegister(int chip) const = 0;
+    // The MUTE and ZCD lines as the chips see them, for the simulated analog path.
+    virtual bool muted() const = 0;    // MUTE asserted (line low)
+    virtual bool zcdHigh() const = 0;  // ZCD line high
 };
 
 class PortProvider {

@@ -35,8 +35,8 @@ class SimBoard final : public BoardRegisters {
     std::uint16_t shiftRegister(int chip) const;
     std::uint8_t dataLatch() const;
     std::uint8_t controlRegister() const;
-    bool muted() const;    // MUTE line low
-    bool zcdHigh() const;  // ZCD line high
+    bool muted() const override;
+    bool zcdHigh() const override;
     // The read-back line as a logical level (status bit 7 shows it inverted).
     bool readBackLine() const;
 

@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -44,6 +42,10 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.tracePath, "");
              EXPECT_FALSE(o.quitAfterStart);
              EXPECT_FALSE(o.openMonitor);
+             EXPECT_EQ(o.audio.output, "");
+             EXPECT_EQ(o.audio.input, "");
+             EXPECT_EQ(o.audio.dut, 1);
+             EXPECT_EQ(o.audio.simAnalog, audio::SimAnalogOptions{});
          }},
         {{"--sim-chips", "0", "--sim-idle-line", "low", "--sim-access-ns", "0"},
          [](const RunOptions& o) {
@@ -114,6 +116,22 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
          [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 0); }},
         {{"--scpi-port", "0", "--scpi-idle-timeout", "1000000"},
          [](const RunOptions& o) { EXPECT_EQ(o.remote.idleTimeoutS, 1000000); }},
+        {{"--sim-analog", "noise=-90,card-gain=-0.73:+0.21,errors=e.csv", "--audio-dut=2",
+          "--audio-out", "sim", "--calibration", "card.cal"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.audio.simAnalog.noiseDbfs, -90.0);
+             EXPECT_EQ(o.audio.simAnalog.cardGainLeftDb, -0.73);
+             EXPECT_EQ(o.audio.simAnalog.cardGainRightDb, 0.21);
+             EXPECT_EQ(o.audio.simAnalog.errorsFile, "e.csv");
+             EXPECT_EQ(o.audio.dut, 2);
+             EXPECT_EQ(o.audio.output, "sim");
+             EXPECT_EQ(o.audio.calibrationPath, "card.cal");
+         }},
+        {{"--port-io", "ppdev", "--audio-out", "card_out", "--audio-in", "card_in"},
+         [](const RunOptions& o) {
+             EXPECT_EQ(o.audio.output, "card_out");
+             EXPECT_EQ(o.audio.input, "card_in");
+         }},
         {{"--no-gui", "--script", "-"},
          [](const RunOptions& o) {
              EXPECT_EQ(o.remote.scriptPath, "-");
@@ -181,6 +199,18 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--scpi-port", "0", "--scpi-idle-timeout", "1000001"}, "from 0 to 1000000"},
         {{"--scpi-port", "0", "--scpi-idle-timeout", "-1"}, "from 0 to 1000000"},
         {{"--script="}, "--script: the file name is empty"},
+        {{"--sim-analog", "noise=-90,hum=1"}, "--sim-analog: unknown setting 'hum'"},
+        {{"--sim-analog", "noise=3"}, "--sim-analog: invalid value '3' for noise"},
+        {{"--sim-analog", "card-gain=1"}, "invalid value '1' for card-gain"},
+        {{"--port-io", "ppdev", "--sim-analog", "noise=-90"},
+         "--sim-analog applies to --port-io sim only"},
+        {{"--audio-dut", "3"}, "--audio-dut: '3' is not 1 or 2"},
+        {{"--audio-out="}, "--audio-out: the name is empty"},
+        {{"--calibration", "a", "--calibration", "b"}, "--calibration given more than once"},
+        {{"--port-io", "ppdev", "--audio-in", "sim"}, "--audio-in sim: the simulated analog path"},
+        {{"--audio-out", "sim", "--audio-in", "card_in"}, "sim is both ends or neither"},
+        {{"--sim-analog", "h2=" + QString(100000, '9')},
+         "invalid value '" + std::string(200, '9') + "...' for h2"},
         {{"--parport", "LPT1=ftdi:i:0x0403:0x6014:99999999999999999999"},
          "INDEX '99999999999999999999' is not a number"},
         // Values are said back cut short, however long they came.
@@ -224,7 +254,6 @@ TEST(CommandLine, RunsWithTheDefaultsWhenStartedWithoutEvenItsName) {
     EXPECT_EQ(cl.options.port.sim.chips, 2);
 }
 
-// The program itself, started the way a user starts it on a machine without a display.
 // Direct I/O takes a base address only where the system lists a parallel port.
 TEST(CommandLine, TakesDirectBasesTheSystemListsOrForced) {
     QTemporaryDir root;
@@ -275,124 +304,6 @@ TEST(CommandLine, TakesDirectBasesTheSystemListsOrForced) {
         } else {
             EXPECT_EQ(cl.action, Action::Error);
             EXPECT_NE(cl.message.find(c.refusal), std::string::npos) << cl.message;
-        }
-    }
-}
-
-struct ProgramRun {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-ProgramRun runSelvar(const QStringList& arguments, bool offscreen = false) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("QT_QPA_PLATFORM");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("DISPLAY", "");
-    if (offscreen) {
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-    }
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(SELVAR_BINARY, arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
-
-TEST(SelvarProgram, AnswersHelpVersionAndUsageErrorsWithoutADisplay) {
-    const ProgramRun help = runSelvar({"--help"});
-    EXPECT_EQ(help.exitCode, 0) << help.err;
-    EXPECT_NE(help.out.find("Usage: selvar [options]"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("--sim-access-ns"), std::string::npos);
-
-    // Every heading, each over at least one line: what was found, or "none".
-    const ProgramRun adapters = runSelvar({"--list-adapters"});
-    EXPECT_EQ(adapters.exitCode, 0) << adapters.err;
-    for (const char* heading : {"\nParallel ports (", "\nFTDI devices (", "\nGPIO chips ("}) {
-        const auto at = ("\n" + adapters.out).find(heading);
-        ASSERT_NE(at, std::string::npos) << heading << " in:\n" << adapters.out;
-        const auto next = adapters.out.find('\n', at);
-        EXPECT_EQ(adapters.out.substr(std::min(next, adapters.out.size()), 3), "\n  ")
-            << adapters.out;
-    }
-
-    const ProgramRun version = runSelvar({"--version"});
-    EXPECT_EQ(version.exitCode, 0) << version.err;
-    EXPECT_EQ(version.out, "selvar " SELVAR_VERSION "\n");
-
-    struct Bad {
-        QStringList args;
-        std::string reason;
-    };
-    const Bad bad[] = {
-        {{"--frobnicate"}, "Unknown option 'frobnicate'"},
-        {{"--sim-chips", "7"}, "'7' is not 0, 1 or 2"},
-        {{"--port-io", "direct", "--parport", "LPT1=0xzz"}, "not a hex"},
-        {{"--parport", "LPT1=ftdi,pins=zcd:8"}, "zcd:8: the device has pins 0 to 7"}};
-    for (const Bad& b : bad) {
-        const ProgramRun run = runSelvar(b.args);
-        EXPECT_EQ(run.exitCode, kUsageExitStatus) << b.args.join(' ').toStdString();
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind("selvar: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(b.reason), std::string::npos) << run.err;
-        // The reason on one line, then where to read more: not the whole usage.
-        const std::string afterReason =
-            run.err.substr(std::min(run.err.find('\n'), run.err.size()));
-        EXPECT_EQ(afterReason, "\nTry 'selvar --help' for more information.\n") << run.err;
-    }
-}
-
-TEST(SelvarProgram, RefusesATraceFileItCannotCreate) {
-    QTemporaryDir dir;
-    // Offscreen: with no display at all, that is said (and checked) first.
-    const ProgramRun run = runSelvar({"--trace", dir.filePath("no/such/dir/bus.log")}, true);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("bus.log"), std::string::npos) << run.err;
-}
-
-TEST(SelvarProgram, SaysOnceThatAnAdapterIsMissingAndRunsOn) {
-    // A serial number no adapter has, too long to be said whole.
-    const std::string device = "s:0x0403:0x6014:" + std::string(300, 'Z');
-    const ProgramRun run = runSelvar(
-        {"--parport", QString::fromStdString("LPT1=ftdi:" + device), "--quit-after-start"}, true);
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    const std::string said = "LPT1: cannot open the FTDI adapter " + device.substr(0, 200) + "...";
-    const auto at = run.err.find(said);
-    EXPECT_NE(at, std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find(said, at + 1), std::string::npos) << run.err;
-}
-
-TEST(SelvarProgram, StartsResetsAndExitsCleanlyLeavingACompleteTrace) {
-    struct Case {
-        const char* file;
-        QString first, last;
-    };
-    // The start-up reset ends with a read-back, whose last write raises chip select.
-    const Case cases[] = {{"bus.log", "W 379 00", "W 378 12"},
-                          {"bus.vcd", "$version Selvar Control bus trace $end", ""}};
-    for (const Case& c : cases) {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(c.file);
-        const ProgramRun run =
-            runSelvar({"--quit-after-start", "--sim-access-ns", "0", "--trace", path}, true);
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        QFile trace(path);
-        ASSERT_TRUE(trace.open(QIODevice::ReadOnly | QIODevice::Text)) << c.file;
-        const QStringList lines =
-            QString::fromUtf8(trace.readAll()).split('\n', Qt::SkipEmptyParts);
-        ASSERT_GE(lines.size(), 2) << c.file;
-        EXPECT_EQ(lines.first(), c.first) << c.file;
-        if (!c.last.isEmpty()) {
-            EXPECT_EQ(lines[1], "W 37a 00");
-            EXPECT_EQ(lines.last(), c.last);
         }
     }
 }

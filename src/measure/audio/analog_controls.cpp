@@ -1,6 +1,6 @@
 #include "measure/audio/analog_controls.h"
 
-#include "platform/sim_board.h"
+#include "platform/selected_port.h"
 
 namespace selvar::audio {
 

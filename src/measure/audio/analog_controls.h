@@ -3,7 +3,7 @@
 #include <cstdint>
 
 namespace selvar::platform {
-class SimBoard;
+class BoardRegisters;
 }
 
 namespace selvar::audio {
@@ -21,16 +21,17 @@ class AnalogControls {
     virtual bool zcdHigh() const = 0;  // gain changes wait for a zero crossing
 };
 
-// The simulated board as the analog path sees it. The board must outlive it.
+// The simulated board as the analog path sees it, through the read-only view its port provider
+// gives. The board must outlive it.
 class SimBoardControls final : public AnalogControls {
   public:
-    explicit SimBoardControls(const platform::SimBoard& board) : board_(board) {}
+    explicit SimBoardControls(const platform::BoardRegisters& board) : board_(board) {}
     std::uint16_t gainRegister(int chip) const override;
     bool muted() const override;
     bool zcdHigh() const override;
 
   private:
-    const platform::SimBoard& board_;
+    const platform::BoardRegisters& board_;
 };
 
 }  // namespace selvar::audio

@@ -7,6 +7,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/adapters/adapter_config.h"
+
 namespace selvar::audio {
 namespace {
 
@@ -35,8 +37,8 @@ std::optional<double> ranged(std::string_view key, std::string_view text, Range 
     const auto value = number(text);
     if (!value || *value < range.low || *value > range.high) {
         std::ostringstream out;
-        out << "invalid value '" << text << "' for " << key << " (a number from " << range.low
-            << " to " << range.high << ")";
+        out << "invalid value '" << platform::echoed(text) << "' for " << key << " (a number from "
+            << range.low << " to " << range.high << ")";
         error = out.str();
         return std::nullopt;
     }
@@ -54,7 +56,7 @@ bool cardGain(std::string_view text, SimAnalogOptions& options, std::string& err
     const auto right =
         left ? ranged("card-gain", text.substr(colon + 1), kGain, ignored) : std::nullopt;
     if (!right) {
-        error = "invalid value '" + std::string(text) +
+        error = "invalid value '" + platform::echoed(text) +
                 "' for card-gain (LEFT_DB:RIGHT_DB, each from -40 to 40)";
         return false;
     }
@@ -129,12 +131,12 @@ std::optional<SimAnalogOptions> parseSimAnalog(std::string_view value, std::stri
             found = candidate.name == key ? &candidate : found;
         }
         if (found == nullptr || equals == std::string_view::npos) {
-            error = found == nullptr ? "unknown setting '" + std::string(key) + "'"
+            error = found == nullptr ? "unknown setting '" + platform::echoed(key) + "'"
                                      : "no value for " + std::string(key) + " (KEY=VALUE)";
             return std::nullopt;
         }
         if (!seen.insert(found->name).second) {
-            error = std::string(key) + " given twice";
+            error = std::string(found->name) + " given twice";
             return std::nullopt;
         }
         if (!found->set(item.substr(equals + 1), options, error)) {

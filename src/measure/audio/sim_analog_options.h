@@ -13,6 +13,7 @@ inline constexpr int kCodes = 256;
 struct GainError {
     double leftDb = 0.0;
     double rightDb = 0.0;
+    bool operator==(const GainError&) const = default;
 };
 using GainErrorTable = std::array<GainError, kCodes>;
 
@@ -33,6 +34,7 @@ struct SimAnalogOptions {
     double cardGainLeftDb = 0.0;
     double cardGainRightDb = 0.0;
     std::optional<double> glitchEveryMs;  // 3 frames inserted into the capture that often
+    bool operator==(const SimAnalogOptions&) const = default;
 };
 
 // The value of --sim-analog (KEY=VALUE[,KEY=VALUE...]): every key optional, each at most once.

@@ -1,5 +1,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -135,6 +137,26 @@ TEST_F(PulseLoop, ListsTheServersSinksAndSourcesByName) {
     };
     EXPECT_TRUE(has(list.outputs, "selvar_loop"));
     EXPECT_TRUE(has(list.inputs, "selvar_loop_in"));
+}
+
+// The program itself, with no display, lists the server's devices under their headings.
+TEST_F(PulseLoop, TheProgramListsTheServersDevicesWithoutADisplay) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();  // the server's address
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(name);
+    }
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(SELVAR_BINARY, {"--list-audio"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    const qsizetype inputs = out.indexOf("\nInputs (--audio-in DEVICE):\n");
+    ASSERT_TRUE(out.startsWith("Outputs (--audio-out DEVICE):\n") && inputs > 0)
+        << out.toStdString();
+    EXPECT_TRUE(out.left(inputs).contains("\n  selvar_loop  ")) << out.toStdString();
+    EXPECT_TRUE(out.mid(inputs).contains("\n  selvar_loop_in  ")) << out.toStdString();
+    EXPECT_FALSE(out.contains("none")) << out.toStdString();
 }
 
 TEST_F(PulseLoop, ADeviceTheServerLacksIsMissing) {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "entry/audio_options.h"
+
+namespace selvar::platform {
+class BoardRegisters;
+}
+namespace selvar::audio {
+class AudioPort;
+class AnalogControls;
+}  // namespace selvar::audio
+
+namespace selvar::entry {
+
+// The measurement's sound card as the program has it: the options the command line chose, the
+// devices they come to, and the port over them, made on first use only: a start that measures
+// nothing loads no sound server connection and renders no simulated audio.
+class AudioSetup {
+  public:
+    // board: the simulated board's registers, null on real hardware; it must outlive this.
+    AudioSetup(AudioOptions options, const platform::BoardRegisters* board);
+    ~AudioSetup();
+    AudioSetup(const AudioSetup&) = delete;
+    AudioSetup& operator=(const AudioSetup&) = delete;
+
+    const AudioOptions& options() const { return options_; }
+    // The devices in use: "sim", a sound server's sink or source, or empty for none.
+    const std::string& outputDevice() const { return output_; }
+    const std::string& inputDevice() const { return input_; }
+    // The port over the devices, made on the first call; null when either end is none, or
+    // when sim is named where there is no simulated board (no audio hardware).
+    audio::AudioPort* port();
+
+  private:
+    AudioOptions options_;
+    const platform::BoardRegisters* board_;
+    std::string output_;
+    std::string input_;
+    std::unique_ptr<audio::AnalogControls> controls_;
+    std::unique_ptr<audio::AudioPort> port_;
+};
+
+}  // namespace selvar::entry
