@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an adapter costs per frame compared with the parallel port it replaces: USB transfers
 // and bytes per gain frame and per read-back, counted at the transport seam, and the wall time
 // of each with every USB transfer taking a simulated 250 us (a write and a read each count as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for start-up time and memory: a bare Qt Widgets program that opens one empty
 // window and, with --quit-after-start, exits as soon as it has been shown. With --label the
 // window shows one line of text, which separates the cost of fonts from the rest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry of the benchmarks that build real windows: a QApplication on the offscreen platform
 // (unless the environment picks another), then Google Benchmark as usual.
 

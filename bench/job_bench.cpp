@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What runs while a ramp runs: the whole program on the simulated board at its default pacing
 // (1000 ns a port access), its windows shown (offscreen) and SCPI served on loopback. One
 // client starts a delay-50 ramp (100 ms of reads after each move) and later aborts it; another

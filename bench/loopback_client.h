@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A blocking SCPI client on loopback, for the benchmarks that time round trips.

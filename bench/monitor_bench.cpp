@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bus monitor open through a long session: a million gain-word transfers and a hundred
 // thousand read-backs through the program as main builds it, the monitor window shown and
 // repainting from inside the loop as it does during a ramp. Its capture keeps the last

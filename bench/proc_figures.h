@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Figures of this process from /proc, for the benchmarks that watch memory and output.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Round trips as a lab script makes them with PyVISA's pure-Python backend: write() of a gain
 command, then query() of *OPC?, against the program started windowless on the simulated board.
 

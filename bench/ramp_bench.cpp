@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pacing of a whole ramp as the operator runs it: a real gain panel, wired to the chip link on
 // the simulated board, ramps Left from 0.0 dB down to -30.0 dB in 0.5 dB steps with delay 5.
 // The ramp's only clock is the port read, so its waits must last as long as the reads would on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round trips of SCPI commands on loopback against the real program, started windowless as a
 // child process on the simulated board at its default pacing (1000 ns a port access), as a
 // lab script sees them: p50 and p99 over 10,000 commands.

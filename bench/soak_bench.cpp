@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long session with both bus traces on: a million gain-word transfers and a hundred thousand
 // read-backs through the selected port, every access streamed to an access log and a waveform.
 // The traces are streamed, so resident memory must stay flat however long the run.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual page, the Debian documentation files and the .deb (cpack, or scripts/package).
 
 # The manual page carries the version it documents; gzip -n leaves the file's name and time

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Sweep one gain channel of a Selvar Control program over SCPI, 0.5 dB at a time.
 
 Start the program with `selvar --scpi-port 5025` (add --no-gui to run without windows), then:

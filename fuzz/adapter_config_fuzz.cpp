@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter half of --parport LPTn=WHERE. Every parse either refuses with a reason or gives an
 // adapter whose six pins are distinct and on the device, so no wrong pin is ever driven; it is
 // deterministic, and an accepted adapter written out with every pin explicit reads back the same.

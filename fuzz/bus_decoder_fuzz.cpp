@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bus decoder's fast way through a frame (runs of writes read many steps at once) against
 // its plain way (every access one by one): the same events, the same accesses and line levels,
 // the same state after, for any batches.

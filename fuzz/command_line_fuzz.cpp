@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line as the program receives it: the input, split at NUL bytes (which no argument
 // can contain), is argv; the first piece is the program's name. Every parse either runs with
 // options inside their ranges, refuses with a reason, or answers help, version or a listing;

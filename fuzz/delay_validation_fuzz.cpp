@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Delay validation: always one of the seven list texts, the right one, and idempotent.
 
 #include "fuzz_checks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // readNumber against the C library's strtof in the "C" locale (given the text with its decimal
 // commas as points and its minus signs U+2212 as '-'), plus invariance to blanks and a round
 // trip through the shortest text of the value read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SCPI session over bytes from the network. The input is one connection's byte stream, run
 // once whole and once cut into small pieces: both runs must agree (line assembly does not depend
 // on how the bytes arrive). Every query gets either its reply or an error, never both and never

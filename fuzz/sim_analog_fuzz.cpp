@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value of --sim-analog. Every parse either refuses with a short reason or gives settings
 // within the ranges the simulated path is built for; it is deterministic, and accepted settings
 // written out with every key explicit read back the same.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Step validation: always one of the six list texts, the right one, and idempotent.
 
 #include "fuzz_checks.h"

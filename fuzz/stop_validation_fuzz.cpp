@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stop validation: a multiple of 0.5 within -96.0..31.5 written with exactly one decimal, the
 // nearest grid point (ties to even) of any number that snaps into range, "0.0" otherwise, and
 // idempotent.

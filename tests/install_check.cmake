@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs into a scratch prefix and checks that a desktop finds the program, its entry and
 # its icon where it looks for them.
 file(REMOVE_RECURSE ${PREFIX})

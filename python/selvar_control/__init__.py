@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Python driver for Selvar Control, the evaluation program for Selvar volume-control chips.
 
 The program serves SCPI on TCP (``selvar --scpi-port 5025``, add ``--no-gui`` to run without

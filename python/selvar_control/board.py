@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """One demonstration board of the program, DUT1 or DUT2: its gain panel's commands."""
 import math
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The program as one PyMeasure instrument: its common lines and settings, and its two boards."""
 import contextlib
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """How the program's replies and parameters read: decibels, -Inf, error queue entries."""
 import math
 import re

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Reading a frame's runs of data-register writes many steps at once: the bulk of every frame is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "entry/mod_glbl_data.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "entry/panels_link.h"
 
 #include "entry/job_driver.h"

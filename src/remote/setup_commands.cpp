@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MMEMory: the saved setups, as files named by a string parameter on the program's machine.
 
 #include "remote/command_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The setup file's JSON: written indented for a person to read, read back with every value
 // checked against what its control takes, so that a damaged or hand-edited file is refused
 // whole, naming the first offending key, before anything is applied.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chiplink/mod_selvar_hw.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A whole program (port, chip link, both panels, entry window) on the simulated board, built

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An exception that escapes a handler stops that action only: it is reported once and the
 // program carries on with the next event.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two gain panels driving the simulated chain through the real chip link: what the chips
 // latch must be what the panels show.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ramps run as jobs on the event loop: the operator's input waits for them and runs after them
 // in order; Esc and the stop button end them at once.
 

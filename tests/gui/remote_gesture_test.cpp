@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A remote command is the operator's gesture: the same control, by keyboard or mouse in one
 // program and by the remote instrument in another, leaves the panels the same; its port traffic
 // is the gesture's, except that a slider set does not repeat the drag's frame.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saved setups on the whole program: a load puts back what a store saw, chips included, and a
 // file that is missing or no sound setup changes nothing at all, not even a port access.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The manual page lists exactly the options that --help lists, under the same headings, and
 renders without a warning.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the .deb from the build tree given and checks it as a user's apt would meet it: its
 # files, the libraries it depends on, lintian's verdict, and the program it installs, run from
 # an unpacked root.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Python driver's .deb and checks it as a user's apt would meet it: its files, what it
 # depends on, lintian's verdict, and the driver it installs, imported from an unpacked root.
 # usage: python_package_test.sh SOURCE_DIR

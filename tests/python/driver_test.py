@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The Python driver against the built program, windowless, over pyvisa-py: what a lab script
 sets is what the chips hold and what the driver reads back, refusals raise, ramps are waited
 for.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The built program, windowless and with no display, driven over SCPI as a lab script drives
 it (PyVISA with the pyvisa-py backend), checked by its replies and by its port access log.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The built program reading a script that waits, never ends or cannot be read or answered:
 termination signals and SCPI clients are still served, and every failure is said and fails the
 run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A session over a byte stream: line assembly, the over-long line, the HTTP guard, and the error
 // queue and status registers that live as long as the connection.
 

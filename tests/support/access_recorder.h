@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One port access as the program made it, a recorder that keeps them all, and the bus they

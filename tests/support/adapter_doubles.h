@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Stand-ins for an FTDI chip and a GPIO chip with the simulated boards wired to them. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The chip link on the selected port, with LPT1 carried by a parallel port or by an adapter

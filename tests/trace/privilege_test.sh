@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Started with elevated privilege, the program refuses to run before the toolkit (or anything
 # else) reads the caller's environment. A set-group-ID copy is the stand-in for file
 # capabilities: the kernel marks both starts AT_SECURE.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # How the built program meets careless or hostile surroundings: pipes whose reader goes away,
 # FIFOs nobody reads, full disks, Qt's own options as option values, no display, file names
 # that are not UTF-8.

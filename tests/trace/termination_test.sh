@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Ctrl+C (SIGINT), SIGTERM and SIGHUP end the program as closing its window does: exit status
 # 0 and a complete trace, the waveform closed with its final timestamp.
 # Usage: termination_test.sh SELVAR_BINARY

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A start-up recorded as a waveform must open in the waveform tools engineers use and decode
 # as SPI into exactly the frames the program sent.
 # Usage: waveform_tools_test.sh SELVAR_BINARY

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The controls of one gain panel, owned by the window (Qt parent-child); the panel keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's gestures on a gain panel, for callers that act in the operator's place.
 
 #include "panel/ui/frm_main.h"

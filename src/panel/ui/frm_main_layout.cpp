@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gain panel's controls: names, captions, tooltips, ranges, designer values and layout.
 
 #include <QFontMetrics>

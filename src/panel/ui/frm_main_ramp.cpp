@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ramps of the panel's target slider between the stops of the Ramp frame.
 
 #include <cstdint>

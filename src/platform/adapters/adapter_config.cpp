@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/adapters/adapter_config.h"
 
 #include <algorithm>

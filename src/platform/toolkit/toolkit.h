@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The event rules the windows rely on, given by Qt in one place, so that the windows are

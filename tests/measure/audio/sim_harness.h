@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A fake board and a lockstep loop over the simulated path: play, then capture as many frames.
