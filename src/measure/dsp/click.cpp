@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "measure/dsp/levels.h"
-#include "measure/dsp/spectrum.h"
+#include "measure/dsp/power_bins.h"
 
 namespace selvar::dsp {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "measure/dsp/spectrum.h"
+#include "measure/dsp/power_bins.h"
 
 namespace selvar::dsp {
 

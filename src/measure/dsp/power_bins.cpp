@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/dsp/spectrum.h"
+#include "measure/dsp/power_bins.h"
 
 #include <algorithm>
 #include <cmath>
