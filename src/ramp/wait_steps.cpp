@@ -19,10 +19,6 @@ void waitSteps(platform::PortIo& io, std::uint16_t portBase, int delay, int step
     io.wait(portBase, static_cast<long>(units) * kReadsPerWaitUnit, stop);
 }
 
-}  // namespace selvar::modPubShare
-
-namespace selvar::modPubShare {
-
 namespace {
 // A run of reads aims at this length: long enough that the clock is read rarely, short enough
 // that a slice ends close to its deadline.

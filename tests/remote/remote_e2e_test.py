@@ -6,9 +6,7 @@ it (PyVISA with the pyvisa-py backend), checked by its replies and by its port a
 Usage: remote_e2e_test.py SELVAR SWEEP_PY session|guard|sweep|script|exit|jobs
 """
 import os
-import re
 import selectors
-import shutil
 import socket
 import subprocess
 import sys
@@ -17,17 +15,10 @@ import time
 
 import pyvisa
 
+from program_checks import ENV, check, finish, serving_port
+
 SELVAR, SWEEP, CASE = sys.argv[1:4]
 WORK = tempfile.mkdtemp(prefix="selvar-e2e-")
-ENV = {k: v for k, v in os.environ.items()
-       if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what, file=sys.stderr)
 
 
 def start(name):
@@ -36,15 +27,10 @@ def start(name):
     err = open(os.path.join(WORK, name + ".err"), "w+")
     proc = subprocess.Popen([SELVAR, "--no-gui", "--scpi-port", "0", "--trace", trace],
                             env=ENV, stdout=subprocess.DEVNULL, stderr=err)
-    for _ in range(200):
-        err.seek(0)
-        found = re.search(r"serving SCPI on 127\.0\.0\.1 port (\d+)", err.read())
-        if found:
-            return proc, int(found.group(1)), trace
-        if proc.poll() is not None:
-            break
-        time.sleep(0.05)
-    sys.exit(f"the program did not start serving: {open(err.name).read()}")
+    port = serving_port(proc, err)
+    if port is None:
+        sys.exit(f"the program did not start serving: {open(err.name).read()}")
+    return proc, port, trace
 
 
 def client(port):
@@ -232,6 +218,4 @@ def case_exit():
 
 {"session": case_session, "guard": case_guard, "sweep": case_sweep,
  "script": case_script, "exit": case_exit, "jobs": case_jobs}[CASE]()
-if not FAILURES:
-    shutil.rmtree(WORK)
-sys.exit(1 if FAILURES else 0)
+finish(WORK)

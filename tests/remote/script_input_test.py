@@ -7,8 +7,6 @@ run.
 Usage: script_input_test.py SELVAR waits|misuse
 """
 import os
-import re
-import shutil
 import signal
 import socket
 import subprocess
@@ -16,29 +14,10 @@ import sys
 import tempfile
 import time
 
+from program_checks import ENV, check, finish, serving_port
+
 SELVAR, CASE = sys.argv[1:3]
 WORK = tempfile.mkdtemp(prefix="selvar-script-")
-ENV = {k: v for k, v in os.environ.items()
-       if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what, file=sys.stderr)
-
-
-def serving_port(proc, err):
-    """The port the run says it serves on, once it says so (bounded)."""
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline and proc.poll() is None:
-        err.seek(0)
-        found = re.search(r"serving SCPI on 127\.0\.0\.1 port (\d+)", err.read())
-        if found:
-            return int(found.group(1))
-        time.sleep(0.02)
-    return None
 
 
 def query(port, line):
@@ -152,6 +131,4 @@ def case_misuse():
 
 
 {"waits": case_waits, "misuse": case_misuse}[CASE]()
-if not FAILURES:
-    shutil.rmtree(WORK)
-sys.exit(1 if FAILURES else 0)
+finish(WORK)
