@@ -100,6 +100,10 @@ class Instrument {
     // to the event loop (a script read line by line).
     virtual void awaitJob() {}
 
+    // The highest code the operator's gain limit lets any channel of any chip be sent; 255
+    // while no limit is set.
+    virtual int highestCode() const { return 255; }
+
     // What this instance has, as *OPT? names it: the port backends it can use here ("SIM",
     // "PPDEV", "DIRECT", "FTDI", "GPIO").
     virtual std::vector<std::string> options() const = 0;
