@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
 #include "control/instrument.h"
 
 namespace selvar::panel {
@@ -53,6 +55,8 @@ class PanelInstrument final : public control::Instrument {
 
     std::string version() const override;
     std::vector<std::string> options() const override;
+    // Whether a measurement has a sound card now: *OPT? names AUDIO then.
+    void setAudioUsable(std::function<bool()> usable) { audioUsable_ = std::move(usable); }
 
     bool jobRunning() const override;
     void abortJob() override;
@@ -66,6 +70,7 @@ class PanelInstrument final : public control::Instrument {
     const modGlblData& glbl_;
     const PanelsLink& link_;
     JobDriver& jobs_;
+    std::function<bool()> audioUsable_;
 };
 
 }  // namespace selvar::entry

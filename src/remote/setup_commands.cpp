@@ -41,8 +41,10 @@ Node stateNode(Handler set) {
 
 std::vector<Node> massMemoryCommands() {
     return {
-        {.name = "STORe", .children = {stateNode(onFile<&control::Instrument::saveSetup>)}},
-        {.name = "LOAD", .children = {stateNode(onFile<&control::Instrument::loadSetup>)}},
+        {.name = "STORe",
+         .children = {stateNode(onFile<&control::Instrument::saveSetup>), calibrationFile(true)}},
+        {.name = "LOAD",
+         .children = {stateNode(onFile<&control::Instrument::loadSetup>), calibrationFile(false)}},
     };
 }
 
