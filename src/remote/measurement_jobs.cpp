@@ -2,6 +2,7 @@
 #include "remote/measurement_jobs.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace selvar::remote {
 namespace {
@@ -86,7 +87,9 @@ std::unique_ptr<measure::MeasurementJob> makeJob(measure::MeasurementSession& se
 std::string decimal(double value) {
     char text[48];
     std::snprintf(text, sizeof text, "%.3f", value);
-    return text;
+    // A value that rounds to zero reads as zero, whichever side it came from.
+    const std::string_view written = text;
+    return written == "-0.000" ? std::string(written.substr(1)) : std::string(written);
 }
 
 }  // namespace selvar::remote
