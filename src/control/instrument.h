@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,14 @@ struct SetupFileResult {
     };
     Status status = Status::Done;
     std::string reason = {};
+};
+
+// The measurement's sound card as a saved setup holds it: the devices ("sim", a sound server's
+// sink or source; empty for none) and the calibration file in use (empty for none).
+struct AudioChoice {
+    std::string output;
+    std::string input;
+    std::string calibration;
 };
 
 // The program as a remote command or a measurement procedure sees it: one method per
@@ -99,6 +108,16 @@ class Instrument {
     // Returns once no job runs, serving the program meanwhile: for a caller that cannot return
     // to the event loop (a script read line by line).
     virtual void awaitJob() {}
+
+    // The measurement's sound card, none where the program has no measurement side.
+    virtual std::optional<AudioChoice> audioChoice() const { return std::nullopt; }
+    // Chooses the devices and loads the calibration file (none named: the calibration in use
+    // stays), all of it or, false with the reason, nothing.
+    virtual bool chooseAudio(const AudioChoice& choice, std::string& reason) {
+        static_cast<void>(choice);
+        reason = "this program measures nothing";
+        return false;
+    }
 
     // The highest code the operator's gain limit lets any channel of any chip be sent; 255
     // while no limit is set.

@@ -10,6 +10,7 @@
 #include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
+#include "entry/program_measurements.h"
 #include "panel/ui/frm_main.h"
 #include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
@@ -236,10 +237,22 @@ std::string PanelInstrument::version() const {
 
 std::vector<std::string> PanelInstrument::options() const {
     std::vector<std::string> options = platform::usableBackends(platform::realSystemCalls());
-    if (audioUsable_ && audioUsable_()) {
+    if (measurements_ != nullptr && measurements_->usable()) {
         options.emplace_back("AUDIO");
     }
     return options;
+}
+
+std::optional<control::AudioChoice> PanelInstrument::audioChoice() const {
+    if (measurements_ == nullptr) {
+        return std::nullopt;
+    }
+    return measurements_->audioChoice();
+}
+
+bool PanelInstrument::chooseAudio(const control::AudioChoice& choice, std::string& reason) {
+    return measurements_ != nullptr ? measurements_->chooseAudio(choice, reason)
+                                    : Instrument::chooseAudio(choice, reason);
 }
 
 }  // namespace selvar::entry

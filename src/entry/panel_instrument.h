@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <functional>
-
 #include "control/instrument.h"
 
 namespace selvar::panel {
@@ -15,6 +13,7 @@ class frmEntry;
 class JobDriver;
 class modGlblData;
 class PanelsLink;
+class ProgramMeasurements;
 
 // The program as remote commands drive it: every command is the operator's gesture on the
 // entry window or a gain panel, so the chips see the same traffic and the windows (shown or
@@ -55,8 +54,11 @@ class PanelInstrument final : public control::Instrument {
 
     std::string version() const override;
     std::vector<std::string> options() const override;
-    // Whether a measurement has a sound card now: *OPT? names AUDIO then.
-    void setAudioUsable(std::function<bool()> usable) { audioUsable_ = std::move(usable); }
+    // The measurement side: *OPT? names AUDIO while it has a sound card, and saved setups
+    // hold its devices and calibration file.
+    void attachMeasurements(ProgramMeasurements& measurements) { measurements_ = &measurements; }
+    std::optional<control::AudioChoice> audioChoice() const override;
+    bool chooseAudio(const control::AudioChoice& choice, std::string& reason) override;
 
     bool jobRunning() const override;
     void abortJob() override;
@@ -70,7 +72,7 @@ class PanelInstrument final : public control::Instrument {
     const modGlblData& glbl_;
     const PanelsLink& link_;
     JobDriver& jobs_;
-    std::function<bool()> audioUsable_;
+    ProgramMeasurements* measurements_ = nullptr;
 };
 
 }  // namespace selvar::entry

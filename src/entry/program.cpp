@@ -63,7 +63,7 @@ frmEntry& Program::start() {
     measurements_ = std::make_unique<ProgramMeasurements>(
         audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
         [&entry](const QString& text) { entry.showJob(text); });
-    instrument->setAudioUsable([this] { return measurements_->usable(); });
+    instrument->attachMeasurements(*measurements_);
     instrument_ = std::move(instrument);
     entry_->attachInstrument(*instrument_);
     return *entry_;

@@ -34,6 +34,16 @@ measure::MeasurementSession& ProgramMeasurements::session() {
 
 void ProgramMeasurements::run(const remote::MeasurementRequest& request,
                               measure::ReplyHandler done) {
+    if (request.kind == remote::MeasurementRequest::Kind::Calibrate) {
+        done = [this, done = std::move(done)](const measure::QueryReply& reply) {
+            if (reply.failure == measure::Failure::None) {
+                calibrationFile_.clear();
+            }
+            if (done) {
+                done(reply);
+            }
+        };
+    }
     std::unique_ptr<measure::MeasurementJob> job =
         remote::makeJob(session(), request, std::move(done));
     running_ = QString::fromStdString(job->description());
@@ -73,16 +83,25 @@ std::string ProgramMeasurements::audioDevice(AudioEnd end) const {
     return end == AudioEnd::Output ? setup_.outputDevice() : setup_.inputDevice();
 }
 
-// An empty id takes the device off; any other must be one the sound server offers now.
+// An empty id takes the device off; "sim" needs the simulated board (the sound server is not
+// asked then); any other id must be one the sound server offers now.
+bool ProgramMeasurements::offered(AudioEnd end, const std::string& id, std::string& error) {
+    if (id.empty() || (id == kSimAudioDevice && setup_.simulationAvailable())) {
+        return true;
+    }
+    const std::vector<std::string> ids =
+        id == kSimAudioDevice ? std::vector<std::string>{} : audioDevices(end);
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) {
+        return true;
+    }
+    error = std::string(end == AudioEnd::Output ? "no output " : "no input ") + '"' + id + '"';
+    return false;
+}
+
 bool ProgramMeasurements::chooseAudioDevice(AudioEnd end, const std::string& id,
                                             std::string& error) {
-    if (!id.empty()) {
-        const std::vector<std::string> offered = audioDevices(end);
-        if (std::find(offered.begin(), offered.end(), id) == offered.end()) {
-            error =
-                std::string(end == AudioEnd::Output ? "no output " : "no input ") + '"' + id + '"';
-            return false;
-        }
+    if (!offered(end, id, error)) {
+        return false;
     }
     if (end == AudioEnd::Output) {
         setup_.setOutputDevice(id);
@@ -106,7 +125,43 @@ bool ProgramMeasurements::usable() const {
 
 bool ProgramMeasurements::loadCalibrationFile(std::string& error) {
     const std::string& path = setup_.options().calibrationPath;
-    return path.empty() || session().loadCalibration(path, error);
+    return path.empty() || loadCalibration(path, error);
+}
+
+bool ProgramMeasurements::saveCalibration(const std::string& path, std::string& error) {
+    if (!session().saveCalibration(path, error)) {
+        return false;
+    }
+    calibrationFile_ = path;
+    return true;
+}
+
+bool ProgramMeasurements::loadCalibration(const std::string& path, std::string& error) {
+    if (!session().loadCalibration(path, error)) {
+        return false;
+    }
+    calibrationFile_ = path;
+    return true;
+}
+
+control::AudioChoice ProgramMeasurements::audioChoice() const {
+    return {setup_.outputDevice(), setup_.inputDevice(), calibrationFile_};
+}
+
+// The devices are checked first and the calibration loaded next, as they are the parts that
+// can fail; the devices are set only once nothing can.
+bool ProgramMeasurements::chooseAudio(const control::AudioChoice& choice, std::string& reason) {
+    if (!offered(AudioEnd::Output, choice.output, reason) ||
+        !offered(AudioEnd::Input, choice.input, reason)) {
+        return false;
+    }
+    if (!choice.calibration.empty() && !loadCalibration(choice.calibration, reason)) {
+        reason = choice.calibration + ": " + reason;
+        return false;
+    }
+    setup_.setOutputDevice(choice.output);
+    setup_.setInputDevice(choice.input);
+    return true;
 }
 
 }  // namespace selvar::entry

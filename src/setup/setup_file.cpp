@@ -101,6 +101,9 @@ Setup capture(const Instrument& instrument) {
     s.panels = {capturePanel(instrument, 1), capturePanel(instrument, 2)};
     s.mute = instrument.pin(PinLine::Mute);
     s.zcd = instrument.pin(PinLine::Zcd);
+    if (const std::optional<control::AudioChoice> audio = instrument.audioChoice()) {
+        s.audio = AudioSetup{audio->output, audio->input, audio->calibration};
+    }
     return s;
 }
 
@@ -144,9 +147,13 @@ SetupFileResult load(Instrument& instrument, const std::string& path) {
     if (!parsed.setup) {
         return {Status::Refused, parsed.reason};
     }
-    // Audio devices cannot be restored yet; applying the rest alone would half-apply the file.
-    if (parsed.setup->audio) {
-        return {Status::Refused, "audio devices cannot be restored by this program"};
+    // The sound card goes first: it is the part that can still be refused (a device not
+    // offered, a calibration file that is not one), and it changes nothing when it is.
+    if (const std::optional<AudioSetup>& audio = parsed.setup->audio) {
+        std::string reason;
+        if (!instrument.chooseAudio({audio->output, audio->input, audio->calibration}, reason)) {
+            return {Status::Refused, "audio: " + reason};
+        }
     }
     apply(instrument, *parsed.setup);
     return {};

@@ -93,6 +93,8 @@ class FakeHost final : public MeasurementHost {
     std::vector<std::string> audioDevices(AudioEnd) override { return {"sim", "card"}; }
     std::string audioDevice(AudioEnd) const override { return "sim"; }
     bool chooseAudioDevice(AudioEnd, const std::string&, std::string&) override { return true; }
+    bool saveCalibration(const std::string&, std::string&) override { return true; }
+    bool loadCalibration(const std::string&, std::string&) override { return true; }
     int cabledDut() const override { return 1; }
     void setCabledDut(int) override {}
 
