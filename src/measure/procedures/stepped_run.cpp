@@ -14,13 +14,14 @@ namespace selvar::measure {
 
 namespace {
 
-constexpr double kRunSeconds = 2.0;      // a run's body at least, unless the steps run out
-constexpr double kSettleSeconds = 0.02;  // left unmeasured after the latency
-constexpr double kProbeSeconds = 0.25;
+constexpr double kRunSeconds = 2.0;           // a run's body at least, unless the steps run out
+constexpr double kSettleSeconds = 0.02;       // left unmeasured after the latency
+constexpr double kProbeSeconds = 0.5;         // its drift is then good to about a ppm
 constexpr double kProbeLatencySeconds = 0.5;  // the most a sound server adds that is waited for
 constexpr double kLatencyMarginSeconds = 0.05;
 constexpr double kMarkerOutputDbfs = -10.0;
-constexpr double kFaintDbfs = -70.0;  // output too faint to follow the timing in
+// Output less than this far above the path's noise is too faint to follow the timing in.
+constexpr double kAudibleAboveNoiseDb = 30.0;
 constexpr double kMinCorrelation = 0.3;
 constexpr auto kLevelPeriod = std::chrono::milliseconds(33);
 constexpr int kMarkerCode = 192;  // 0 dB
@@ -50,6 +51,7 @@ SteppedRun::SteppedRun(Setup setup, std::vector<Step> steps, StepDone stepDone)
     probe.body.left.assign(framesOf(kProbeSeconds, rate), 0.0F);
     probe.body.right = probe.body.left;
     probe.maxLatencySeconds = kProbeLatencySeconds;
+    probe.faint.emplace_back(0, probe.body.frames());  // silence, nothing to follow
     probe.markerAmplitude = dsp::dbfsToAmplitude(stimulusDbfs(markerCode_));
     probe.events.push_back({0, [this] { setCodes({markerCode_, markerCode_}); }});
     runner_ = std::make_unique<MarkedRunner>(*setup_.port, *setup_.stream, *setup_.cache,
@@ -121,6 +123,8 @@ void SteppedRun::finishRun() {
     } else if (probing_) {
         probing_ = false;
         latency_ = std::max<std::int64_t>(0, run.latencyFrames);
+        driftPpm_ = run.driftPpm;
+        faintDbfs_ = noiseDbfs(run) + kAudibleAboveNoiseDb;
         lead_ = std::size_t(latency_) + framesOf(kSettleSeconds, setup_.port->sampleRate());
         startNextRun();
     } else {
@@ -163,6 +167,20 @@ void SteppedRun::startNextRun() {
     startRun(nextStep_, count);
 }
 
+// The probe's silent body as it came back: the path's noise, both channels together.
+double SteppedRun::noiseDbfs(const RunCapture& probe) const {
+    const std::size_t frames = framesOf(kProbeSeconds, setup_.port->sampleRate());
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const Channel channel : {Channel::Left, Channel::Right}) {
+        for (const float sample : probe.body(channel, 0, frames)) {
+            sum += double(sample) * sample;
+            ++count;
+        }
+    }
+    return dsp::meanSquareToDbfs(sum / double(std::max<std::size_t>(count, 1)) + 1e-30);
+}
+
 // The expected output of a step, for the glitch search: the loudest channel's.
 double SteppedRun::outputDbfs(const Step& step) const {
     double loudest = -std::numeric_limits<double>::infinity();
@@ -182,6 +200,7 @@ void SteppedRun::startRun(std::size_t first, std::size_t count) {
     RunPlan plan;
     plan.markerAmplitude = dsp::dbfsToAmplitude(stimulusDbfs(markerCode_));
     plan.eventLatencyFrames = latency_;
+    plan.expectedDriftPpm = driftPpm_;
     plan.maxLatencySeconds = double(latency_) / rate + kLatencyMarginSeconds;
     segmentStart_.clear();
     std::size_t frames = 0;
@@ -205,7 +224,7 @@ void SteppedRun::startRun(std::size_t first, std::size_t count) {
         }
         plan.events.push_back({bodyStart + std::int64_t(segmentStart_[i]),
                                [this, codes = step.codes] { setCodes(codes); }});
-        if (outputDbfs(step) < kFaintDbfs) {
+        if (outputDbfs(step) < faintDbfs_) {
             plan.faint.emplace_back(segmentStart_[i], segmentStart_[i] + length);
         }
     }

@@ -76,6 +76,7 @@ class SteppedRun {
     void startNextRun();
     void setCodes(const std::array<int, kChannels>& codes);
     double outputDbfs(const Step& step) const;
+    double noiseDbfs(const RunCapture& probe) const;
     void tellLevels();
 
     Setup setup_;
@@ -89,6 +90,8 @@ class SteppedRun {
     std::size_t runSteps_ = 0;               // steps in the run in progress
     std::vector<std::size_t> segmentStart_;  // body frame of each step of the run in progress
     std::int64_t latency_ = 0;
+    double driftPpm_ = 0.0;
+    double faintDbfs_ = -90.0;
     std::size_t lead_ = 0;
     int markerCode_ = 192;
     int retries_ = 0;

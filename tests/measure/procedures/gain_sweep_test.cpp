@@ -19,7 +19,8 @@ double ideal(int code) {
 
 // A chip whose codes each err a little (within ±0.1 dB, so no step turns back), whose Right
 // reads 0.05 dB below its Left, and whose Left code 150 sits 0.7 dB low: one step down. The
-// card adds its own gains, which the calibration takes out.
+// card adds its own gains, which the calibration takes out, and its capture clock runs 200 ppm
+// fast.
 audio::SimAnalogOptions flawedChip() {
     audio::SimAnalogOptions options;
     for (int code = 0; code < kCodes; ++code) {
@@ -29,6 +30,7 @@ audio::SimAnalogOptions flawedChip() {
     }
     options.cardGainLeftDb = -0.73;
     options.cardGainRightDb = 0.21;
+    options.driftPpm = 200.0;
     return options;
 }
 

@@ -15,20 +15,26 @@ using Clock = control::Job::Clock;
 // However a procedure ends, the chip is left with the codes, MUTE and ZCD it had, and the
 // caller hears of the end exactly once, with the reason.
 TEST(PutBack, EveryEndLeavesTheChipAsFound) {
-    enum class End { Finished, Stopped, DeviceLost, Refused, Dropped, NoDevice };
+    enum class End { Finished, Stopped, DeviceLost, Refused, Dropped, NoDevice, Slipping };
     struct Row {
         const char* name;
         End end;
         Failure failure;
     };
-    for (const Row row : {Row{"finished", End::Finished, Failure::None},
-                          Row{"stopped", End::Stopped, Failure::Stopped},
-                          Row{"device lost", End::DeviceLost, Failure::DeviceLost},
-                          Row{"code above the limit", End::Refused, Failure::NotAvailable},
-                          Row{"dropped unfinished", End::Dropped, Failure::Stopped},
-                          Row{"no device", End::NoDevice, Failure::NoDevice}}) {
+    for (const Row row :
+         {Row{"finished", End::Finished, Failure::None},
+          Row{"stopped", End::Stopped, Failure::Stopped},
+          Row{"device lost", End::DeviceLost, Failure::DeviceLost},
+          Row{"code above the limit", End::Refused, Failure::NotAvailable},
+          Row{"dropped unfinished", End::Dropped, Failure::Stopped},
+          Row{"no device", End::NoDevice, Failure::NoDevice},
+          Row{"card slipping in every run", End::Slipping, Failure::NotAvailable}}) {
         SCOPED_TRACE(row.name);
-        SimBench bench({}, row.end != End::NoDevice);
+        audio::SimAnalogOptions options;
+        if (row.end == End::Slipping) {
+            options.glitchEveryMs = 300.0;
+        }
+        SimBench bench(options, row.end != End::NoDevice);
         bench.board.reg = audio::test::codes(100, 120);
         bench.board.mute = bench.board.zcd = true;
         bench.highest = 200;
