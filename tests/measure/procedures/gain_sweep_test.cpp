@@ -47,10 +47,11 @@ TEST(GainSweep, ReadsEveryCodeAsInjected) {
     SimBench bench(options);
     MeasurementSession session(bench);
     int codesTold = 0;
+    Progress last;
     session.addObserver({.codeMeasured = [&](int, int) { ++codesTold; },
                          .resultsChanged = {},
                          .calibrationChanged = {},
-                         .progress = {},
+                         .progress = [&](const Progress& progress) { last = progress; },
                          .levels = {}});
     Answer calibrated, swept;
     test::runToEnd(*session.calibrate(test::into(calibrated)));
@@ -59,6 +60,8 @@ TEST(GainSweep, ReadsEveryCodeAsInjected) {
     const SweepResult& sweep = *session.sweep();
     EXPECT_TRUE(sweep.complete);
     EXPECT_EQ(codesTold, kCodes);
+    EXPECT_EQ(last.done, kCodes);
+    EXPECT_EQ(last.total, kCodes);
     EXPECT_EQ(sweep.nonMonotonic[0], std::vector<int>{kFlaggedCode});
     EXPECT_EQ(sweep.nonMonotonic[1], std::vector<int>{});
     for (int code = 1; code < kCodes; ++code) {
