@@ -22,6 +22,7 @@ constexpr std::size_t kLevelFrames = 1600;  // what the level meter averages ove
 constexpr double kDriftSlipFrames = 0.75;
 // Markers that correlate this well with what was played are the card's, not noise.
 constexpr double kTrustedCorrelation = 0.5;
+constexpr std::size_t kHeadSlack = 4800;  // 0.1 s beyond the latency, for a marker's search
 // A part shorter than this (a marker alone) gives too few blocks to tell a jump from jitter.
 constexpr std::size_t kFewestFollowed = 16 * 256;
 
@@ -55,8 +56,8 @@ MarkedRunner::MarkedRunner(audio::AudioPort& port, PortStream& stream, dsp::FftC
     result_.bodyStart = run.bodyStart;
     lastMarkerStart_ = run.lastMarkerStart;
     const std::size_t runFrames = run.signal.frames();
-    wanted_ = runFrames + std::size_t(std::ceil(plan_.maxLatencySeconds * rate)) +
-              std::size_t(double(runFrames) * kClockSlack);
+    latencyFrames_ = std::size_t(std::ceil(plan_.maxLatencySeconds * rate));
+    wanted_ = runFrames + latencyFrames_ + std::size_t(double(runFrames) * kClockSlack);
     const std::size_t tail = wanted_ + std::size_t(double(wanted_) * kClockSlack) + 64;
     reference_ = mono(run.signal, lastMarkerStart_ + marker_.size());
     std::size_t audible = 0;
@@ -204,7 +205,11 @@ bool MarkedRunner::analyse() {
     dsp::StereoBuffer captured = dsp::deinterleave(capturedInterleaved_);
     const std::vector<float> heard = mono(captured, captured.frames());
     const std::span<const float> all(heard);
-    const std::size_t head = std::min(heard.size(), lastMarkerStart_ + std::size_t(backlog_));
+    // The opening marker lies within the longest latency waited for: no need to correlate
+    // the whole run (a transform of seconds would hold the slice for tens of ms).
+    const std::size_t head =
+        std::min({heard.size(), lastMarkerStart_ + std::size_t(backlog_),
+                  std::size_t(backlog_) + marker_.size() + latencyFrames_ + kHeadSlack});
     const dsp::Alignment first = dsp::align(cache_, marker_, all.first(head));
     const auto margin = std::int64_t(64 + kClockSlack * double(lastMarkerStart_));
     const auto from = std::size_t(

@@ -129,7 +129,8 @@ class MarkedRunner {
     std::vector<float> reference_;
     std::vector<std::pair<std::size_t, std::size_t>> audible_;
     std::size_t lastMarkerStart_ = 0;
-    std::size_t wanted_ = 0;  // frames to capture
+    std::size_t wanted_ = 0;         // frames to capture
+    std::size_t latencyFrames_ = 0;  // the most waited for
     std::size_t playedFrames_ = 0;
     std::size_t nextEvent_ = 0;
     std::int64_t backlog_ = 0;  // capture frames of earlier runs still to come
