@@ -13,8 +13,8 @@ _MUTE_BY = ("PIN", "CODE")
 NOT_A_NUMBER_REPLY = 9.91e37
 
 
-def sweep_value(value):
-    """One code of a fetched sweep: nan where not measured, -inf for code 0, else dB."""
+def measured_value(value):
+    """A measured value: nan where not measured (the noise hid it), -inf for code 0's gain."""
     value = float(value)
     if value >= NOT_A_NUMBER_REPLY:
         return math.nan
@@ -32,7 +32,7 @@ class BoardMeasurements:
 
     def measure_gain(self, channel, code=None, timeout=None):
         """The channel's gain in dB (output minus input level, negative when attenuating) at
-        ``code`` (0 to 255), or at the code it holds when None."""
+        ``code`` (0 to 255), or at the code it holds when None; nan when the noise hid it."""
         return self._measured(f"MEASure:GAIN? {self._target(channel, code)}", timeout)[0]
 
     def measure_thd(self, channel, code=None, timeout=None):
@@ -82,7 +82,7 @@ class BoardMeasurements:
         nan for a code not measured or below the floor."""
         channel = strict_discrete_set(str(channel).upper(), _CHANNELS)
         values = self.values(f"SWEep:GAIN:FETCh? {channel}")
-        return [sweep_value(value) for value in values]
+        return [measured_value(value) for value in values]
 
     def _target(self, channel, code):
         channel = strict_discrete_set(str(channel).upper(), _CHANNELS)
@@ -98,4 +98,4 @@ class BoardMeasurements:
         if len(reply) < 2:
             self.check_errors()
             raise SelvarError([], query)
-        return [float(value) for value in reply[0].split(",")]
+        return [measured_value(value) for value in reply[0].split(",")]

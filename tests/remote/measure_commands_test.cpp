@@ -137,6 +137,8 @@ TEST(MeasureCommands, AskForTheProcedureAndAnswerItsValuesOrItsError) {
         {"DUT1:MEAS:MUTE? PIN", values({110.2131, 0}), "mute 1 pin", "110.213,0", {}},
         {"DUT1:MEAS:MUTE? CODE", values({120, 1}), "mute 1 code", "120.000,1", {}},
         {"DUT1:MEAS:THDN? LEFT", values({-80.12345}), "thdn 1 L", "-80.123", {}},
+        {"DUT1:MEAS:GAIN? LEFT,1", values({9.91e37}), "gain 1 L 1", "9.91E37", {}},
+        {"DUT1:MEAS:GAIN? LEFT", values({-0.0004}), "gain 1 L", "0.000", {}},
         {"DUT1:MEAS:ZCD:CLIC?", values({-30.5, -61.25}), "other 1 L", "-30.500,-61.250", {}},
         {"DUT1:MEAS:ZCD:TIM?", values({16.04}), "other 1 L", "16.040", {}},
         {"DUT1:MEAS:GAIN? LEFT;GAIN? RIGH", values({1.5}), "gain 1 L", "1.500;1.500", {}},
