@@ -78,10 +78,12 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     // A calibration named on the command line that cannot be used is a usage error, found
     // before any window shows.
     if (std::string reason; !program.measurements().loadCalibrationFile(reason)) {
-        std::fputs(selvar::entry::usageErrorText(
-                       "--calibration " + program.audio().options().calibrationPath + ": " + reason)
-                       .c_str(),
-                   stderr);
+        std::fputs(
+            selvar::entry::usageErrorText(
+                "--calibration " +
+                selvar::platform::echoed(program.audio().options().calibrationPath) + ": " + reason)
+                .c_str(),
+            stderr);
         return selvar::entry::kUsageExitStatus;
     }
     // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
