@@ -31,6 +31,13 @@ monitor::frmBus& Program::frmBus() {
 }
 
 Program::~Program() {
+    // A job still running (the program closed mid-sweep) ends first, while the chips, the
+    // windows and the measurement session it acts on are all still there: it puts back the
+    // codes it found, so a board is never left where a sweep happened to be.
+    if (jobs_.running()) {
+        jobs_.stop();
+        jobs_.finishNow();
+    }
     // The observers of the port must not outlive the attachments that name them.
     measurements_.reset();
     instrument_.reset();

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "entry/program_measurements.h"
@@ -20,6 +21,23 @@ namespace {
 
 using testing::TestProgram;
 using testing::unpacedBoard;
+
+// Keeps what the port saw where the test can read it once the program has gone.
+class SharedLog final : public platform::AccessObserver {
+  public:
+    explicit SharedLog(std::shared_ptr<selvar::testing::AccessRecorder> log)
+        : log_(std::move(log)) {}
+    void onPortSelected(std::uint16_t base) override { log_->onPortSelected(base); }
+    void onRead(std::uint16_t address, std::uint8_t value) override {
+        log_->onRead(address, value);
+    }
+    void onWrite(std::uint16_t address, std::uint8_t value) override {
+        log_->onWrite(address, value);
+    }
+
+  private:
+    std::shared_ptr<selvar::testing::AccessRecorder> log_;
+};
 
 AudioOptions devices(const std::string& output, const std::string& input) {
     AudioOptions audio;
@@ -84,6 +102,26 @@ TEST(MeasurementWiring, RunsAsTheProgramsJobAndReportsWhatWentWrong) {
         EXPECT_EQ(errors.front().substr(0, c.error.size()), c.error) << errors.front();
         EXPECT_FALSE(session.held());
     }
+}
+
+// Closing the program mid-sweep ends the sweep first, while the chips are still there: it puts
+// back the codes it found, so a board is never left where the sweep happened to be.
+TEST(MeasurementWiring, ClosingMidSweepPutsTheCodesBack) {
+    auto log = std::make_shared<selvar::testing::AccessRecorder>();
+    {
+        TestProgram p(std::make_unique<platform::SimPortProvider>(unpacedBoard()),
+                      std::make_unique<SharedLog>(log));
+        p.program().instrument().moveSlider(1, control::Slider::Left, 100);
+        remote::Session session(p.program().instrument(), remote::Session::JobWait::Hold);
+        session.setMeasurements(&p.program().measurements());
+        session.receive("DUT1:SWEep:GAIN\n", [](const remote::LineResult&) {});
+        QTest::qWait(100);
+        ASSERT_TRUE(p.program().jobs().running());
+        log->accesses.clear();
+    }
+    std::vector<std::string> frames = selvar::testing::busEvents(log->accesses, log->base);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_TRUE(frames.back().ends_with(" 0064")) << frames.back();  // Left 100, Right 0
 }
 
 }  // namespace
