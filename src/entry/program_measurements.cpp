@@ -86,6 +86,11 @@ std::string ProgramMeasurements::audioDevice(AudioEnd end) const {
 // An empty id takes the device off; "sim" needs the simulated board (the sound server is not
 // asked then); any other id must be one the sound server offers now.
 bool ProgramMeasurements::offered(AudioEnd end, const std::string& id, std::string& error) {
+    // A running job holds the port that another device would replace.
+    if (jobs_.running()) {
+        error = "a job is running";
+        return false;
+    }
     if (id.empty() || (id == kSimAudioDevice && setup_.simulationAvailable())) {
         return true;
     }
