@@ -74,6 +74,12 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     if (trace) {
         program.keepObserver(std::move(trace));
     }
+    // Before the start-up, so that no frame the program ever sends exceeds it.
+    if (const std::string conflict = program.panelsLink().setGainLimit(options.gainLimit);
+        !conflict.empty()) {
+        std::fprintf(stderr, "selvar: --gain-limit: %s\n", conflict.c_str());
+        return 1;
+    }
     selvar::entry::frmEntry& entry = program.start();
     // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
     // first, after its move in progress.

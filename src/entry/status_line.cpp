@@ -49,6 +49,12 @@ StatusText statusText(const StatusFacts& facts) {
     if (!facts.job.empty()) {
         status.text += "\n" + facts.job;
     }
+    if (!facts.gainLimit.empty()) {
+        status.text += "\nGain limit " + facts.gainLimit;
+    }
+    if (!facts.limitNews.empty()) {
+        status.text += "\n" + facts.limitNews;
+    }
     return status;
 }
 

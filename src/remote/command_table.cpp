@@ -305,6 +305,7 @@ Node buildTree() {
         action("ABORt", abortJob),
     };
     top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
+    top.push_back({.name = "LIMit", .children = limitCommands()});
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

@@ -49,5 +49,6 @@ Node rampField(std::string_view name, control::RampField field);   // DUT<n>:RAM
 const std::vector<Node>& commonCommands();  // *IDN? and the other IEEE 488.2 commands
 std::vector<Node> systemCommands();         // the SYSTem subtree
 std::vector<Node> massMemoryCommands();     // the MMEMory subtree: saved setups
+std::vector<Node> limitCommands();          // the LIMit subtree: the gain limit
 
 }  // namespace selvar::remote

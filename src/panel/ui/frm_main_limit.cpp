@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The operator's gain limit on the panel's gestures. A move is judged by the codes it would
+// leave Left and Right with before any slider is touched: the coupling's placement sends each
+// channel its final code in turn while the other still holds a code the limit allowed, so no
+// frame in between can carry a higher one.
+
+#include "control/instrument.h"
+#include "gain/mod_pub_share.h"
+#include "panel/ui/frm_main.h"
+#include "panel/ui/frm_main_controls.h"
+
+namespace selvar::panel {
+
+namespace {
+
+std::string dbText(int code) {
+    return modPubShare::signedChannelDb(code) + " dB";
+}
+
+}  // namespace
+
+LeftRight frmMain::codesAfter(GainSlider slider, int value) const {
+    const int left = c_->sldLt0->value();
+    const int right = c_->sldRt0->value();
+    switch (slider) {
+        case GainSlider::Left:
+            return {value, right};
+        case GainSlider::Right:
+            return {left, value};
+        case GainSlider::Gang: {
+            const LeftRight lr = panel::projectOntoLeftRight(value, c_->sldSkw0->value());
+            return placedCodes(panel::setLeftRightKeepGang(lr.left, lr.right));
+        }
+        case GainSlider::Pan:
+            break;
+    }
+    const LeftRight lr = panel::projectOntoLeftRight(c_->sldLvl0->value(), value);
+    return placedCodes(panel::setLeftRightKeepPan(lr.left, lr.right));
+}
+
+std::string frmMain::refusalOf(LeftRight codes) const {
+    const int highest = link_.highestCode();
+    const bool left = codes.left > highest;
+    if (!left && codes.right <= highest) {
+        return {};
+    }
+    return "DUT" + std::to_string(link_.dutOf(*this)) + (left ? " Left" : " Right") + " would be " +
+           dbText(left ? codes.left : codes.right) + ", above the gain limit " + dbText(highest);
+}
+
+std::string frmMain::limitRefusal(GainSlider slider, int value) const {
+    return refusalOf(codesAfter(slider, value));
+}
+
+bool frmMain::refused(const std::string& refusal, const std::string& gesture) {
+    if (refusal.empty()) {
+        return false;
+    }
+    link_.reportLimit(gesture + " refused: " + refusal);
+    return true;
+}
+
+// A drag stops where the limit is, as at the slider's end: the handle never shows a gain that
+// was not sent, and the drag goes on working below it. A refuse-and-snap-back would make the
+// handle flicker between the pointer and the old place on every mouse move.
+int frmMain::reachable(GainSlider slider, int proposed) {
+    const std::string refusal = limitRefusal(slider, proposed);
+    if (refusal.empty()) {
+        return proposed;
+    }
+    const int from = sliderOf(slider).value();
+    const int direction = proposed > from ? 1 : -1;
+    int last = from;
+    for (int value = from + direction; value != proposed; value += direction) {
+        if (!limitRefusal(slider, value).empty()) {
+            break;
+        }
+        last = value;
+    }
+    link_.reportLimit("Held at the gain limit: " + refusal);
+    return last;
+}
+
+frmMain::GainSlider frmMain::gainSliderOf(const platform::Slider& slider) const {
+    if (&slider == c_->sldLt0) {
+        return GainSlider::Left;
+    }
+    if (&slider == c_->sldRt0) {
+        return GainSlider::Right;
+    }
+    return &slider == c_->sldLvl0 ? GainSlider::Gang : GainSlider::Pan;
+}
+
+}  // namespace selvar::panel
