@@ -128,6 +128,24 @@ class DriverTest(unittest.TestCase):
         self.assertGreater(selvar.dut1.left_gain, -30.0)
 
 
+class GainLimitTest(unittest.TestCase):
+    def test_limit_from_the_command_line_refuses_and_is_lifted(self):
+        program = Program("--gain-limit", "6")
+        try:
+            selvar = program.driver(2000)
+            self.assertEqual(selvar.gain_limit, 6.0)
+            with self.assertRaises(SelvarError) as raised:
+                selvar.dut1.left_gain = 6.5
+            self.assertEqual([c for c, _ in raised.exception.errors], [-222])
+            self.assertEqual(selvar.dut1.readback, (0, 0))
+            selvar.gain_limit = None
+            self.assertIsNone(selvar.gain_limit)
+            selvar.dut1.left_gain = 6.5
+            self.assertEqual(selvar.dut1.readback, (205, 0))
+        finally:
+            program.stop()
+
+
 class NoChipTest(unittest.TestCase):
     def test_unread_codes_are_none(self):
         program = Program("--sim-chips", "0")
