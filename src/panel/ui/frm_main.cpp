@@ -235,7 +235,7 @@ void frmMain::setMaxAtten() {
 // Refused as a whole when 0 dB lies above the gain limit.
 bool frmMain::set0dB() {
     using modPubShare::kUnityCode;
-    if (refused(refusalOf({kUnityCode, kUnityCode}), "\"0.0 (dB)\"")) {
+    if (refused({kUnityCode, kUnityCode}, "\"0.0 (dB)\" refused")) {
         return false;
     }
     c_->sldLvl0->setValue(384);

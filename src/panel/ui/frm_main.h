@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -87,8 +88,9 @@ class frmMain : public QWidget {
     // The gain limit's side of the gestures.
     LeftRight codesAfter(GainSlider slider, int value) const;
     std::string refusalOf(LeftRight codes) const;
-    // Refuses, through the status line, a gesture with a refusal; true when it was refused.
-    bool refused(const std::string& refusal, const std::string& gesture);
+    std::optional<std::pair<std::string, int>> overLimit(LeftRight codes) const;
+    // Whether the codes go above the limit; if so, the status line says the gesture was refused.
+    bool refused(LeftRight codes, const std::string& gesture);
     // Where an operator's drag of `slider` towards `proposed` may go: as far as the limit lets.
     int reachable(GainSlider slider, int proposed);
     GainSlider gainSliderOf(const platform::Slider& slider) const;

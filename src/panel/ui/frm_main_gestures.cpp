@@ -27,8 +27,8 @@ void frmMain::setByCommand(GainSlider slider, int value) {
     if (target.value() == value) {
         return;
     }
-    if (const std::string refusal = limitRefusal(slider, value); refused(refusal, "Remote move")) {
-        throw control::GainLimitExceeded(refusal);
+    if (refused(codesAfter(slider, value), "Move refused")) {
+        throw control::GainLimitExceeded(limitRefusal(slider, value));
     }
     target.setValue(value);  // no action announced: Change runs, Scroll does not
     switch (slider) {

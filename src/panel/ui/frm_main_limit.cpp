@@ -4,6 +4,9 @@
 // channel its final code in turn while the other still holds a code the limit allowed, so no
 // frame in between can carry a higher one.
 
+#include <optional>
+#include <utility>
+
 #include "control/instrument.h"
 #include "gain/mod_pub_share.h"
 #include "panel/ui/frm_main.h"
@@ -38,46 +41,53 @@ LeftRight frmMain::codesAfter(GainSlider slider, int value) const {
     return placedCodes(panel::setLeftRightKeepPan(lr.left, lr.right));
 }
 
-std::string frmMain::refusalOf(LeftRight codes) const {
+// The channel the codes take above the limit, and its code; none when both keep within it.
+std::optional<std::pair<std::string, int>> frmMain::overLimit(LeftRight codes) const {
     const int highest = link_.highestCode();
     const bool left = codes.left > highest;
     if (!left && codes.right <= highest) {
-        return {};
+        return std::nullopt;
     }
-    return "DUT" + std::to_string(link_.dutOf(*this)) + (left ? " Left" : " Right") + " would be " +
-           dbText(left ? codes.left : codes.right) + ", above the gain limit " + dbText(highest);
+    return std::pair{"DUT" + std::to_string(link_.dutOf(*this)) + (left ? " Left" : " Right"),
+                     left ? codes.left : codes.right};
+}
+
+std::string frmMain::refusalOf(LeftRight codes) const {
+    const auto over = overLimit(codes);
+    return over ? over->first + " would be " + dbText(over->second) + ", above the gain limit " +
+                      dbText(link_.highestCode())
+                : std::string();
 }
 
 std::string frmMain::limitRefusal(GainSlider slider, int value) const {
     return refusalOf(codesAfter(slider, value));
 }
 
-bool frmMain::refused(const std::string& refusal, const std::string& gesture) {
-    if (refusal.empty()) {
-        return false;
+// The status line shows the limit already: the news names only the gesture and the channel.
+bool frmMain::refused(LeftRight codes, const std::string& gesture) {
+    const auto over = overLimit(codes);
+    if (over) {
+        link_.reportLimit(gesture + ": " + over->first + " " + dbText(over->second));
     }
-    link_.reportLimit(gesture + " refused: " + refusal);
-    return true;
+    return over.has_value();
 }
 
 // A drag stops where the limit is, as at the slider's end: the handle never shows a gain that
 // was not sent, and the drag goes on working below it. A refuse-and-snap-back would make the
 // handle flicker between the pointer and the old place on every mouse move.
 int frmMain::reachable(GainSlider slider, int proposed) {
-    const std::string refusal = limitRefusal(slider, proposed);
-    if (refusal.empty()) {
+    if (!refused(codesAfter(slider, proposed), "Drag held")) {
         return proposed;
     }
     const int from = sliderOf(slider).value();
     const int direction = proposed > from ? 1 : -1;
     int last = from;
     for (int value = from + direction; value != proposed; value += direction) {
-        if (!limitRefusal(slider, value).empty()) {
+        if (overLimit(codesAfter(slider, value))) {
             break;
         }
         last = value;
     }
-    link_.reportLimit("Held at the gain limit: " + refusal);
     return last;
 }
 

@@ -112,8 +112,8 @@ class frmMain::RampJob final : public control::Job {
             }
             // The ramp ends before the move that would cross the gain limit.
             const int value = ramp::sliderValueAt(plan_.scale, *next);
-            if (panel_.refused(panel_.limitRefusal(panel_.gainSliderOf(slider_), value),
-                               "Ramp step")) {
+            if (panel_.refused(panel_.codesAfter(panel_.gainSliderOf(slider_), value),
+                               "Ramp stopped before")) {
                 return false;
             }
             position_ = *next;
