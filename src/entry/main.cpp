@@ -75,7 +75,7 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
         program.keepObserver(std::move(trace));
     }
     // Before the start-up, so that no frame the program ever sends exceeds it.
-    if (const std::string conflict = program.panelsLink().setGainLimit(options.gainLimit);
+    if (const std::string conflict = program.panelsLink().setInitialGainLimit(options.gainLimit);
         !conflict.empty()) {
         std::fprintf(stderr, "selvar: --gain-limit: %s\n", conflict.c_str());
         return 1;

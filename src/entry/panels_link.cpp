@@ -55,6 +55,14 @@ void PanelsLink::reportLimit(const std::string& what) {
     }
 }
 
+std::string PanelsLink::setInitialGainLimit(std::optional<int> code) {
+    if (code) {
+        glbl_.frmDUT1().lowerInitialGains(*code);
+        glbl_.frmDUT2().lowerInitialGains(*code);
+    }
+    return setGainLimit(code);
+}
+
 std::string PanelsLink::setGainLimit(std::optional<int> code) {
     const int highest = code.value_or(modPubShare::kMaxCode);
     const std::pair<int, const panel::frmMain*> panels[] = {{1, &glbl_.frmDUT1()},

@@ -49,6 +49,9 @@ class PanelsLink final : public panel::PanelLink {
     // panel holds now is refused and changes nothing: the result names the channel ("DUT1 Left
     // is at +6.0 dB"); empty when it was set.
     std::string setGainLimit(std::optional<int> code);
+    // The limit the program starts with, set before its start-up: the panels' initial gains
+    // are lowered to it first (nothing is sent yet). The result is setGainLimit's.
+    std::string setInitialGainLimit(std::optional<int> code);
     std::optional<int> gainLimit() const { return limit_; }
     // The last move the limit refused or held back; cleared when the limit changes.
     const std::string& limitNews() const { return limitNews_; }

@@ -130,18 +130,19 @@ class DriverTest(unittest.TestCase):
 
 class GainLimitTest(unittest.TestCase):
     def test_limit_from_the_command_line_refuses_and_is_lifted(self):
-        program = Program("--gain-limit", "6")
+        # Below the panels' initial 0 dB: the start-up must keep within it too.
+        program = Program("--gain-limit", "-20")
         try:
             selvar = program.driver(2000)
-            self.assertEqual(selvar.gain_limit, 6.0)
+            self.assertEqual(selvar.gain_limit, -20.0)
             with self.assertRaises(SelvarError) as raised:
-                selvar.dut1.left_gain = 6.5
+                selvar.dut1.left_gain = -19.5
             self.assertEqual([c for c, _ in raised.exception.errors], [-222])
             self.assertEqual(selvar.dut1.readback, (0, 0))
             selvar.gain_limit = None
             self.assertIsNone(selvar.gain_limit)
-            selvar.dut1.left_gain = 6.5
-            self.assertEqual(selvar.dut1.readback, (205, 0))
+            selvar.dut1.left_gain = -19.5
+            self.assertEqual(selvar.dut1.readback, (153, 0))
         finally:
             program.stop()
 

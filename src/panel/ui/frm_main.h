@@ -55,6 +55,10 @@ class frmMain : public QWidget {
     // through the same handlers, so the chips see the same traffic.
     enum class GainSlider { Left, Right, Gang, Pan };
     std::string limitRefusal(GainSlider slider, int value) const;
+    // Before the program's start-up only: lowers the window's initial Left and Right to
+    // `highest` where they lie above it, sending nothing, so that the start-up's reset (whose
+    // frames carry both panels' words) sends no code above a gain limit set from the start.
+    void lowerInitialGains(int highest);
     enum class RampField { Top, Bottom, Step, Delay };
     enum class RampTarget { None, Left, Right, Gang };
     // setByCommand and press0dB throw control::GainLimitExceeded for a move the gain limit

@@ -4,6 +4,8 @@
 // channel its final code in turn while the other still holds a code the limit allowed, so no
 // frame in between can carry a higher one.
 
+#include <QSignalBlocker>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -89,6 +91,16 @@ int frmMain::reachable(GainSlider slider, int proposed) {
         last = value;
     }
     return last;
+}
+
+void frmMain::lowerInitialGains(int highest) {
+    for (platform::Slider* slider : {c_->sldLt0, c_->sldRt0}) {
+        const QSignalBlocker quiet(slider);
+        slider->setValue(std::min(slider->value(), highest));
+    }
+    lblLt0_Change();
+    lblRt0_Change();
+    projectOntoGangPan();
 }
 
 frmMain::GainSlider frmMain::gainSliderOf(const platform::Slider& slider) const {
