@@ -210,28 +210,31 @@ TEST(GainLimit, NoPathSendsAGainAboveTheLimit) {
 }
 
 // Setting the limit: on the gains' grid and range, refused below a code a chip holds, OFF lifts
-// it; the query answers as the gain queries do.
+// it; the query answers as the gain queries do, and a measurement sees it as the highest code.
 TEST(GainLimit, IsSetQueriedAndRefusedAsTheGainsAre) {
     struct Case {
         const char* lines;  // run in order, one per '\n'
         std::vector<int> errors;
         std::string detail;  // of the last error, if any
         std::string reply;   // of LIMit:GAIN? afterwards
+        int highest;         // the code a measurement may go up to
     };
     const Case cases[] = {
-        {"", {}, "", "OFF"},
-        {"LIMit:GAIN 6 DB", {}, "", "6.0"},
-        {"LIM:GAIN -95.5\nLIM:GAIN OFF", {}, "", "OFF"},
-        {"LIM:GAIN MAX", {}, "", "31.5"},
-        {"LIM:GAIN 6\nLIM:GAIN DEF", {}, "", "OFF"},
-        {"LIM:GAIN 6.3", {-224}, "", "OFF"},
-        {"LIM:GAIN 32", {-222}, "", "OFF"},
-        {"LIM:GAIN -96", {-222}, "", "OFF"},
-        {"DUT1:GAIN:LEFT 6\nLIM:GAIN 5.5", {-221}, "DUT1 Left is at +6.0 dB", "OFF"},
+        {"", {}, "", "OFF", 255},
+        {"LIMit:GAIN 6 DB", {}, "", "6.0", 204},
+        {"LIM:GAIN -95.5\nLIM:GAIN OFF", {}, "", "OFF", 255},
+        {"LIM:GAIN MAX", {}, "", "31.5", 255},
+        {"LIM:GAIN -95.5", {}, "", "-95.5", 1},
+        {"LIM:GAIN 6\nLIM:GAIN DEF", {}, "", "OFF", 255},
+        {"LIM:GAIN 6.3", {-224}, "", "OFF", 255},
+        {"LIM:GAIN 32", {-222}, "", "OFF", 255},
+        {"LIM:GAIN -96", {-222}, "", "OFF", 255},
+        {"DUT1:GAIN:LEFT 6\nLIM:GAIN 5.5", {-221}, "DUT1 Left is at +6.0 dB", "OFF", 255},
         {"TOP DUAL\nDUT2:GAIN:RIGH 1\nLIM:GAIN 6\nLIM:GAIN 0",
          {-221},
          "DUT2 Right is at +1.0 dB",
-         "6.0"},
+         "6.0",
+         204},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -251,6 +254,7 @@ TEST(GainLimit, IsSetQueriedAndRefusedAsTheGainsAre) {
             EXPECT_EQ(detail, c.detail);
         }
         EXPECT_EQ(remote.run("LIMit:GAIN?").reply, c.reply);
+        EXPECT_EQ(t.program().instrument().highestCode(), c.highest);
     }
 }
 
