@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 #include <string>
 
 #include "entry/audio_options.h"
@@ -18,6 +19,7 @@ struct RunOptions {
     bool openMonitor = false;     // show the bus monitor at start-up
     RemoteOptions remote;
     AudioOptions audio;
+    std::optional<int> gainLimit;  // the highest gain code any channel may be sent; none: no limit
 };
 
 struct CommandLine {

@@ -74,6 +74,12 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     if (trace) {
         program.keepObserver(std::move(trace));
     }
+    // Before the start-up, so that no frame the program ever sends exceeds it.
+    if (const std::string conflict = program.panelsLink().setInitialGainLimit(options.gainLimit);
+        !conflict.empty()) {
+        std::fprintf(stderr, "selvar: --gain-limit: %s\n", conflict.c_str());
+        return 1;
+    }
     selvar::entry::frmEntry& entry = program.start();
     // A calibration named on the command line that cannot be used is a usage error, found
     // before any window shows.

@@ -122,7 +122,7 @@ int codeOf(const QString& label) {
 
 }  // namespace
 
-PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, PanelsLink& link,
                                  JobDriver& jobs)
     : entry_(entry), glbl_(glbl), link_(link), jobs_(jobs) {}
 
@@ -284,6 +284,19 @@ void PanelInstrument::awaitJob() {
     QEventLoop loop;
     QObject::connect(&jobs_, &JobDriver::finished, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// The limit is the panels' link's: every gain the panels send passes there.
+int PanelInstrument::highestCode() const {
+    return link_.highestCode();
+}
+
+std::optional<int> PanelInstrument::gainLimit() const {
+    return link_.gainLimit();
+}
+
+std::string PanelInstrument::setGainLimit(std::optional<int> code) {
+    return link_.setGainLimit(code);
 }
 
 }  // namespace selvar::entry

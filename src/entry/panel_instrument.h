@@ -20,8 +20,7 @@ class ProgramMeasurements;
 // not) end in the same state.
 class PanelInstrument final : public control::Instrument {
   public:
-    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
-                    JobDriver& jobs);
+    PanelInstrument(frmEntry& entry, const modGlblData& glbl, PanelsLink& link, JobDriver& jobs);
 
     void resetAll() override;
     void selectPort(control::Port port) override;
@@ -65,12 +64,16 @@ class PanelInstrument final : public control::Instrument {
     void afterJob(std::function<void()> then) override;
     void awaitJob() override;
 
+    int highestCode() const override;
+    std::optional<int> gainLimit() const override;
+    std::string setGainLimit(std::optional<int> code) override;
+
   private:
     panel::frmMain& panel(int dut) const;
 
     frmEntry& entry_;
     const modGlblData& glbl_;
-    const PanelsLink& link_;
+    PanelsLink& link_;
     JobDriver& jobs_;
     ProgramMeasurements* measurements_ = nullptr;
 };

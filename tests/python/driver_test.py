@@ -162,6 +162,25 @@ class MeasurementTest(unittest.TestCase):
             program.stop()
 
 
+class GainLimitTest(unittest.TestCase):
+    def test_limit_from_the_command_line_refuses_and_is_lifted(self):
+        # Below the panels' initial 0 dB: the start-up must keep within it too.
+        program = Program("--gain-limit", "-20")
+        try:
+            selvar = program.driver(2000)
+            self.assertEqual(selvar.gain_limit, -20.0)
+            with self.assertRaises(SelvarError) as raised:
+                selvar.dut1.left_gain = -19.5
+            self.assertEqual([c for c, _ in raised.exception.errors], [-222])
+            self.assertEqual(selvar.dut1.readback, (0, 0))
+            selvar.gain_limit = None
+            self.assertIsNone(selvar.gain_limit)
+            selvar.dut1.left_gain = -19.5
+            self.assertEqual(selvar.dut1.readback, (153, 0))
+        finally:
+            program.stop()
+
+
 class NoChipTest(unittest.TestCase):
     def test_unread_codes_are_none(self):
         program = Program("--sim-chips", "0")
