@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,32 +54,39 @@ TEST(MeasurementWiring, RunsAsTheProgramsJobAndReportsWhatWentWrong) {
         std::string line;
         std::function<void(TestProgram&)> meanwhile;  // while the job runs, if it does
         std::string error;                            // the start of the queued error
+        bool option;                                  // *OPT? names AUDIO
     };
     const Case cases[] = {
         {"stopped",
          {},
          "DUT1:SWEep:GAIN",
          [](TestProgram& p) { p.entry().stopButton().click(); },
-         "-200,\"Execution error;aborted\""},
+         "-200,\"Execution error;aborted\"",
+         true},
         {"device lost",
          {},
          "DUT1:SWEep:GAIN",
          [](TestProgram& p) { p.program().audio().simulatedPort()->loseDevice(); },
-         "-240,\"Hardware error"},
+         "-240,\"Hardware error",
+         true},
         {"no device",
          devices("none", ""),
          "DUT1:MEAS:GAIN? LEFT",
          {},
-         "-241,\"Hardware missing;no audio device\""},
+         "-241,\"Hardware missing;no audio device\"",
+         false},
         {"cabled to the other board",
          devices("card", "card"),
          "DUT2:MEAS:GAIN? LEFT",
          {},
-         "-221,\"Settings conflict;audio is cabled to DUT1\""},
+         "-221,\"Settings conflict;audio is cabled to DUT1\"",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestProgram p(unpacedBoard(), c.audio);
+        const std::vector<std::string> options = p.program().instrument().options();
+        EXPECT_EQ(std::count(options.begin(), options.end(), "AUDIO"), c.option ? 1 : 0);
         remote::Session session(p.program().instrument(), remote::Session::JobWait::Hold);
         session.setMeasurements(&p.program().measurements());
         std::vector<std::string> errors;
