@@ -59,9 +59,10 @@ void ProgramMeasurements::showProgress(const measure::Progress& progress) {
     if (progress.code) {
         text += QStringLiteral(" code %1,").arg(*progress.code);
     }
-    text += QStringLiteral(" %1 %").arg(100 * progress.done / progress.total);
+    // No-break spaces: the line wraps between the parts, never inside one.
+    text += QStringLiteral(" %1\u00a0%").arg(100 * progress.done / progress.total);
     if (progress.secondsLeft >= 1.0) {
-        text += QStringLiteral(", %1 s left").arg(std::lround(progress.secondsLeft));
+        text += QStringLiteral(", %1\u00a0s\u00a0left").arg(std::lround(progress.secondsLeft));
     }
     showJob_(text);
 }

@@ -101,7 +101,7 @@ TEST(MeasurementWiring, RunsAsTheProgramsJobAndReportsWhatWentWrong) {
             ASSERT_TRUE(p.program().jobs().running());
             const QString status = p.control<QLabel>(p.entry(), "lblStatus").text();
             EXPECT_TRUE(status.contains("DUT1 gain sweep: code ")) << status.toStdString();
-            EXPECT_TRUE(status.contains(" %")) << status.toStdString();
+            EXPECT_TRUE(status.contains("%")) << status.toStdString();
             c.meanwhile(p);
         }
         ASSERT_TRUE(testing::finishJob(p.program()));
