@@ -1,31 +1,238 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session's checks of mute depth, crosstalk and the zero-crossing detector.
-#include "measure/procedures/procedure_job.h"
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "measure/procedures/check_job.h"
+#include "measure/procedures/crosstalk.h"
+#include "measure/procedures/mute_depth.h"
 #include "measure/procedures/session_state.h"
+#include "measure/procedures/zcd_click.h"
+#include "measure/procedures/zcd_timeout.h"
 
 namespace selvar::measure {
+namespace {
+
+using control::PinLine;
+
+// The phases of the ZCD checks' changes are drawn, but drawn the same each time, so that a
+// check repeated on one board compares like with like.
+constexpr std::uint64_t kPhaseSeed = 0x5e1a2cd;
+
+// Code 0 dB less 20 dB, the step the ZCD checks make.
+constexpr int kStepCodes = 40;
+
+// The card's own narrow-band floor for a block of `frames`, from its calibration.
+double cardFloorDbfs(const std::optional<Calibration>& calibration, Channel channel,
+                     double sampleRate, std::size_t frames) {
+    if (!calibration) {
+        return -std::numeric_limits<double>::infinity();
+    }
+    return narrowBandFloorDbfs(calibration->noiseDbfs[std::size_t(index(channel))],
+                               sampleRate, double(frames));
+}
+
+std::vector<Gesture> codeGestures(const CodeSchedule& schedule) {
+    std::vector<Gesture> gestures;
+    for (const ScheduledCode& change : schedule) {
+        gestures.push_back({change.frame, [code = change.code](DutAccess& dut) {
+                                dut.setCode(Channel::Left, code);
+                                dut.setCode(Channel::Right, code);
+                            }});
+    }
+    return gestures;
+}
+
+class MuteJob final : public CheckJob {
+  public:
+    MuteJob(CheckContext context, std::optional<MuteResult>& slot, int dut, bool byPin,
+            ReplyHandler done)
+        : CheckJob(std::move(context), dut,
+                   dutName(dut) + (byPin ? " mute depth by MUTE" : " mute depth by code 0"),
+                   std::move(done)),
+          slot_(slot),
+          byPin_(byPin) {}
+
+  private:
+    void begin() override {
+        plan_ = mutePlan(sampleRate());
+        dut().setPin(PinLine::Mute, false);
+        setBoth(referenceCode());
+        startRun(plan_.body, {{plan_.muteFrame, [byPin = byPin_](DutAccess& dut) {
+                                   if (byPin) {
+                                       dut.setPin(PinLine::Mute, true);
+                                   } else {
+                                       dut.setCode(Channel::Left, 0);
+                                       dut.setCode(Channel::Right, 0);
+                                   }
+                               }}});
+    }
+
+    void captured(const dsp::StereoBuffer& body) override {
+        const double cardFloor =
+            std::max(cardFloorDbfs(calibration(), Channel::Left, sampleRate(), plan_.blockFrames),
+                     cardFloorDbfs(calibration(), Channel::Right, sampleRate(), plan_.blockFrames));
+        const Attenuation depth = muteDepth(plan_, body, sampleRate(), cardFloor);
+        MuteResult result = slot_.value_or(MuteResult{});
+        (byPin_ ? result.pinDb : result.codeDb) = depth.db;
+        (byPin_ ? result.pinFloorLimited : result.codeFloorLimited) = depth.floorLimited;
+        result.floorDb = depth.floorDb;
+        slot_ = result;
+        stored();
+        finish({.failure = Failure::None, .detail = {},
+                .values = {depth.db, depth.floorLimited ? 1.0 : 0.0}});
+    }
+
+    std::optional<MuteResult>& slot_;
+    bool byPin_;
+    MutePlan plan_;
+};
+
+class CrosstalkJob final : public CheckJob {
+  public:
+    CrosstalkJob(CheckContext context, std::optional<CrosstalkResult>& slot, int dut,
+                 Channel into, ReplyHandler done)
+        : CheckJob(std::move(context), dut,
+                   dutName(dut) +
+                       (into == Channel::Left ? " crosstalk into Left" : " crosstalk into Right"),
+                   std::move(done)),
+          slot_(slot),
+          into_(into) {}
+
+  private:
+    Channel from() const { return into_ == Channel::Left ? Channel::Right : Channel::Left; }
+
+    void begin() override {
+        plan_ = crosstalkPlan(sampleRate(), into_);
+        dut().setPin(PinLine::Mute, false);
+        setBoth(referenceCode());
+        startRun(plan_.body, {});
+    }
+
+    void captured(const dsp::StereoBuffer& body) override {
+        CardPath card{.noiseFloorDbfs =
+                          cardFloorDbfs(calibration(), into_, sampleRate(), plan_.blockFrames)};
+        if (calibration()) {
+            card.intoGainDb = calibration()->gainDb[std::size_t(index(into_))];
+            card.fromGainDb = calibration()->gainDb[std::size_t(index(from()))];
+            card.crosstalkDb = calibration()->crosstalkDb[std::size_t(index(into_))];
+        }
+        const CrosstalkReading reading = crosstalk(plan_, body, sampleRate(), card);
+        CrosstalkResult result = slot_.value_or(CrosstalkResult{});
+        result.db[std::size_t(index(into_))] = reading.db;
+        result.floorLimited[std::size_t(index(into_))] = reading.floorLimited;
+        slot_ = result;
+        stored();
+        finish({.failure = Failure::None, .detail = {}, .values = {reading.db}});
+    }
+
+    std::optional<CrosstalkResult>& slot_;
+    Channel into_;
+    CrosstalkPlan plan_;
+};
+
+// Two runs of one plan: ZCD low, then high.
+class ZcdClickJob final : public CheckJob {
+  public:
+    ZcdClickJob(CheckContext context, std::optional<ZcdClickResult>& slot, int dut,
+                ReplyHandler done)
+        : CheckJob(std::move(context), dut, dutName(dut) + " ZCD click", std::move(done)),
+          slot_(slot) {
+        setRunCount(2);
+    }
+
+  private:
+    void begin() override {
+        const int high = referenceCode();
+        plan_ = zcdClickPlan(sampleRate(), high, std::max(1, high - kStepCodes), kPhaseSeed);
+        dut().setPin(PinLine::Mute, false);
+        dut().setPin(PinLine::Zcd, false);
+        setBoth(high);
+        startRun(plan_.body, codeGestures(plan_.changes));
+    }
+
+    void captured(const dsp::StereoBuffer& body) override {
+        auto energies = clickEnergies(cache_, plan_, body, sampleRate());
+        if (!dut().pin(PinLine::Zcd)) {
+            offDb_ = std::move(energies);
+            setBoth(referenceCode());
+            dut().setPin(PinLine::Zcd, true);
+            startRun(plan_.body, codeGestures(plan_.changes));
+            return;
+        }
+        const ZcdClickResult result = zcdClickResult(std::move(offDb_), std::move(energies));
+        slot_ = result;
+        stored();
+        finish({.failure = Failure::None, .detail = {},
+                .values = {result.medianOffDb, result.medianOnDb}});
+    }
+
+    std::optional<ZcdClickResult>& slot_;
+    ZcdClickPlan plan_;
+    dsp::FftCache cache_;
+    std::vector<double> offDb_;
+};
+
+class ZcdTimeoutJob final : public CheckJob {
+  public:
+    ZcdTimeoutJob(CheckContext context, std::optional<ZcdTimeoutResult>& slot, int dut,
+                  ReplyHandler done)
+        : CheckJob(std::move(context), dut, dutName(dut) + " ZCD timeout", std::move(done)),
+          slot_(slot) {}
+
+  private:
+    void begin() override {
+        const int high = referenceCode();
+        plan_ = zcdTimeoutPlan(sampleRate(), high, std::max(1, high - kStepCodes), kPhaseSeed);
+        dut().setPin(PinLine::Mute, false);
+        setBoth(high);
+        dut().setPin(PinLine::Zcd, true);
+        startRun(plan_.body, codeGestures(plan_.changes));
+    }
+
+    void captured(const dsp::StereoBuffer& body) override {
+        const ZcdTimeoutResult result = zcdTimeoutResult(plan_, body, sampleRate());
+        slot_ = result;
+        stored();
+        finish({.failure = Failure::None, .detail = {}, .values = {result.timeoutMs}});
+    }
+
+    std::optional<ZcdTimeoutResult>& slot_;
+    ZcdTimeoutPlan plan_;
+};
+
+// A check over the session's state (deduced: its type is the session's own), whose progress
+// and stored results reach the session's observers.
+template <typename Job, typename State, typename Slot, typename... Args>
+std::unique_ptr<MeasurementJob> makeCheck(State& state, Slot& slot, Args&&... args) {
+    auto job = std::make_unique<Job>(
+        CheckContext{.bench = state.bench,
+                     .calibration = state.calibration,
+                     .resultsChanged = [&state] { state.resultsChanged(); }},
+        slot, std::forward<Args>(args)...);
+    job->setProgressHook([&state](const Progress& progress) { state.progress(progress); });
+    return job;
+}
+
+}  // namespace
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureMute(int dut, bool byPin,
                                                                 ReplyHandler done) {
-    return failedJob(dutName(dut) + (byPin ? " mute depth by MUTE" : " mute depth by code 0"),
-                     Failure::NotAvailable, "not built yet", std::move(done));
+    return makeCheck<MuteJob>(*state_, state_->mute, dut, byPin, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureCrosstalk(int dut, Channel into,
                                                                      ReplyHandler done) {
-    return failedJob(
-        dutName(dut) + (into == Channel::Left ? " crosstalk into Left" : " crosstalk into Right"),
-        Failure::NotAvailable, "not built yet", std::move(done));
+    return makeCheck<CrosstalkJob>(*state_, state_->crosstalk, dut, into, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureZcdClick(int dut, ReplyHandler done) {
-    return failedJob(dutName(dut) + " ZCD click", Failure::NotAvailable, "not built yet",
-                     std::move(done));
+    return makeCheck<ZcdClickJob>(*state_, state_->zcdClick, dut, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureZcdTimeout(int dut, ReplyHandler done) {
-    return failedJob(dutName(dut) + " ZCD timeout", Failure::NotAvailable, "not built yet",
-                     std::move(done));
+    return makeCheck<ZcdTimeoutJob>(*state_, state_->zcdTimeout, dut, std::move(done));
 }
 
 }  // namespace selvar::measure

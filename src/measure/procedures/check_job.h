@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "measure/dsp/buffers.h"
+#include "measure/procedures/procedure_job.h"
+
+namespace selvar::measure {
+
+// Something a run does to the chip when it reaches a frame of its body: a code set, MUTE
+// engaged. The run makes it as the capture reaches that frame (less the card's calibrated
+// latency), so that it lands where the plan put it, give or take what a real card's buffers
+// blur; the analyses find where it took effect in the capture.
+struct Gesture {
+    std::size_t frame = 0;
+    std::function<void(DutAccess&)> act;
+};
+
+// What a check needs of the session: the bench, the calibration as it stood when the check
+// began, and a way to tell the observers that a result was stored.
+struct CheckContext {
+    AudioBench& bench;
+    std::optional<Calibration> calibration;
+    std::function<void()> resultsChanged;
+};
+
+// What the mute-depth, crosstalk and ZCD checks share: the card cabled to the chip, opened;
+// the chip held (its codes, MUTE and ZCD put back at the end); one or more runs, each a body
+// played with gestures along it and captured lined up with it; the result stored in the
+// session, its observers told, the reply given.
+class CheckJob : public ProcedureJob {
+  public:
+    CheckJob(CheckContext context, int dut, std::string description, ReplyHandler done);
+    ~CheckJob() override;
+
+  protected:
+    // Sets the chip up and starts the first run.
+    virtual void begin() = 0;
+    // A run's capture, lined up with its body: start the next run, or store and finish.
+    virtual void captured(const dsp::StereoBuffer& body) = 0;
+
+    void startRun(dsp::StereoBuffer body, std::vector<Gesture> gestures);
+    // How many runs the check makes in all, for its progress.
+    void setRunCount(int runs) { runCount_ = runs; }
+
+    const std::optional<Calibration>& calibration() const { return context_.calibration; }
+    // The result has been stored: the session's observers hear of it.
+    void stored() const { context_.resultsChanged(); }
+    double sampleRate() const { return sampleRate_; }
+    // The code for the checks' 0 dB reference, lower when the operator's limit says so.
+    int referenceCode() const;
+    void setBoth(int code);
+
+  private:
+    bool work(Clock::time_point deadline) final;
+    bool open();
+    void finishRun();
+
+    struct Run;
+    CheckContext context_;
+    int dut_;
+    audio::AudioPort* port_ = nullptr;
+    double sampleRate_ = 0.0;
+    bool opened_ = false;
+    int runCount_ = 1;
+    int runsDone_ = 0;
+    std::unique_ptr<Run> run_;
+};
+
+}  // namespace selvar::measure
