@@ -6,12 +6,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/dsp/buffers.h"
 #include "measure/procedures/procedure_job.h"
 
 namespace selvar::measure {
+
+class MarkedRunner;
 
 // Something a run does to the chip when it reaches a frame of its body: a code set, MUTE
 // engaged. The run makes it as the capture reaches that frame (less the card's calibrated
@@ -22,12 +25,20 @@ struct Gesture {
     std::function<void(DutAccess&)> act;
 };
 
+// Body frames [first, second) where the output is too faint, or too unlike the stimulus, to
+// follow the card's timing in.
+using FaintSpans = std::vector<std::pair<std::size_t, std::size_t>>;
+
+// Both channels to one code, Left first.
+void setBoth(DutAccess& dut, int code);
+
 // What a check needs of the session: the bench, the calibration as it stood when the check
 // began, and a way to tell the observers that a result was stored.
 struct CheckContext {
     AudioBench& bench;
     std::optional<Calibration> calibration;
     std::function<void()> resultsChanged;
+    std::function<void(double leftDbfs, double rightDbfs)> levels;
 };
 
 // What the mute-depth, crosstalk and ZCD checks share: the card cabled to the chip, opened;
@@ -40,12 +51,15 @@ class CheckJob : public ProcedureJob {
     ~CheckJob() override;
 
   protected:
-    // Sets the chip up and starts the first run.
+    // Plans and starts the first run.
     virtual void begin() = 0;
     // A run's capture, lined up with its body: start the next run, or store and finish.
     virtual void captured(const dsp::StereoBuffer& body) = 0;
 
-    void startRun(dsp::StereoBuffer body, std::vector<Gesture> gestures);
+    // `setup` brings the chip to the run's starting state before anything is played, again
+    // for each attempt the run repeats after a glitch.
+    void startRun(dsp::StereoBuffer body, std::function<void(DutAccess&)> setup,
+                  std::vector<Gesture> gestures, FaintSpans faint = {});
     // How many runs the check makes in all, for its progress.
     void setRunCount(int runs) { runCount_ = runs; }
 
@@ -55,12 +69,11 @@ class CheckJob : public ProcedureJob {
     double sampleRate() const { return sampleRate_; }
     // The code for the checks' 0 dB reference, lower when the operator's limit says so.
     int referenceCode() const;
-    void setBoth(int code);
 
   private:
     bool work(Clock::time_point deadline) final;
     bool open();
-    void finishRun();
+    void report(const MarkedRunner& runner);
 
     struct Run;
     CheckContext context_;
@@ -70,6 +83,8 @@ class CheckJob : public ProcedureJob {
     bool opened_ = false;
     int runCount_ = 1;
     int runsDone_ = 0;
+    std::size_t bodyFrames_ = 0;
+    Clock::time_point lastLevels_{};
     std::unique_ptr<Run> run_;
 };
 

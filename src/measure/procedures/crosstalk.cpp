@@ -42,10 +42,10 @@ CrosstalkReading crosstalk(const CrosstalkPlan& plan, const dsp::StereoBuffer& c
     const auto block = [&](const std::vector<float>& channel) {
         return std::span<const float>(channel).subspan(plan.blockStart, plan.blockFrames);
     };
-    const ToneReading driven =
-        readTone(block(intoLeft ? captured.right : captured.left), sampleRate, plan.toneHz);
-    const ToneReading picked =
-        readTone(block(intoLeft ? captured.left : captured.right), sampleRate, plan.toneHz);
+    const ToneAndFloor driven =
+        readToneAndFloor(block(intoLeft ? captured.right : captured.left), sampleRate, plan.toneHz);
+    const ToneAndFloor picked =
+        readToneAndFloor(block(intoLeft ? captured.left : captured.right), sampleRate, plan.toneHz);
     // The card's own crosstalk adds to the chip's: below it nothing of the chip's shows.
     const double cardFloor = std::max(card.noiseFloorDbfs, driven.levelDbfs + card.crosstalkDb);
     const Attenuation below = attenuation(driven, picked, cardFloor);

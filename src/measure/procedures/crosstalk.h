@@ -5,7 +5,7 @@
 
 #include "measure/dsp/buffers.h"
 #include "measure/procedures/dut_access.h"
-#include "measure/procedures/tone_reading.h"
+#include "measure/procedures/tone_floor.h"
 
 namespace selvar::measure {
 
@@ -26,7 +26,7 @@ CrosstalkPlan crosstalkPlan(double sampleRate, Channel into);
 struct CardPath {
     double intoGainDb = 0.0;
     double fromGainDb = 0.0;
-    double noiseFloorDbfs = -1e300;  // narrow-band, as readTone() sees it
+    double noiseFloorDbfs = -1e300;  // narrow-band, as readToneAndFloor() sees it
     double crosstalkDb = -1e300;
 };
 

@@ -7,6 +7,11 @@
 
 namespace selvar::measure {
 
+// How much earlier than planned a change may take effect in the capture: a run without a
+// calibrated latency acts as its capture reaches a frame, which the card has played that long
+// before. Plans keep what they read this far clear of every change.
+inline constexpr double kUnknownLatencySeconds = 0.1;
+
 // A code a run sets on both channels when it reaches a frame of its body.
 struct ScheduledCode {
     std::size_t frame = 0;

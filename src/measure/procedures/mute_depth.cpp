@@ -7,6 +7,7 @@
 
 #include "measure/dsp/generators.h"
 #include "measure/dsp/levels.h"
+#include "measure/procedures/gain_step.h"
 
 namespace selvar::measure {
 namespace {
@@ -27,9 +28,12 @@ MutePlan mutePlan(double sampleRate) {
     MutePlan plan;
     plan.blockFrames = frames(kBlockSeconds, sampleRate);
     plan.referenceStart = frames(kSettleSeconds, sampleRate);
-    plan.muteFrame = plan.referenceStart + plan.blockFrames + frames(kSettleSeconds, sampleRate);
+    const std::size_t early = frames(kUnknownLatencySeconds, sampleRate);
+    plan.muteFrame = plan.referenceStart + plan.blockFrames + early;
+    plan.faintFrom = plan.muteFrame - early;
     plan.mutedStart = plan.muteFrame + frames(kSettleSeconds, sampleRate);
-    const std::size_t length = plan.mutedStart + plan.blockFrames + plan.referenceStart;
+    plan.unmuteFrame = plan.mutedStart + plan.blockFrames + early;
+    const std::size_t length = plan.unmuteFrame + frames(kSettleSeconds, sampleRate);
     plan.body.left =
         dsp::sine({.frequencyHz = plan.toneHz, .amplitude = dsp::dbfsToAmplitude(kLevelDbfs)},
                   sampleRate, length);
@@ -43,10 +47,10 @@ Attenuation muteDepth(const MutePlan& plan, const dsp::StereoBuffer& captured, d
     bool first = true;
     for (const std::vector<float>* channel : {&captured.left, &captured.right}) {
         const std::span<const float> samples(*channel);
-        const ToneReading reference = readTone(
+        const ToneAndFloor reference = readToneAndFloor(
             samples.subspan(plan.referenceStart, plan.blockFrames), sampleRate, plan.toneHz);
-        const ToneReading muted =
-            readTone(samples.subspan(plan.mutedStart, plan.blockFrames), sampleRate, plan.toneHz);
+        const ToneAndFloor muted = readToneAndFloor(
+            samples.subspan(plan.mutedStart, plan.blockFrames), sampleRate, plan.toneHz);
         const Attenuation depth = attenuation(reference, muted, cardFloorDbfs);
         if (first || depth.db < shallowest.db) {
             shallowest = depth;

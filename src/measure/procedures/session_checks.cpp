@@ -22,6 +22,9 @@ constexpr std::uint64_t kPhaseSeed = 0x5e1a2cd;
 
 // Code 0 dB less 20 dB, the step the ZCD checks make.
 constexpr int kStepCodes = 40;
+// How late a change may take effect: a 5 Hz tone's next crossing and then some. (The click
+// check's changes wait 5 ms at most, which the timing follows through.)
+constexpr double kTimeoutLateSeconds = 0.11;
 
 // The card's own narrow-band floor for a block of `frames`, from its calibration.
 double cardFloorDbfs(const std::optional<Calibration>& calibration, Channel channel,
@@ -29,8 +32,8 @@ double cardFloorDbfs(const std::optional<Calibration>& calibration, Channel chan
     if (!calibration) {
         return -std::numeric_limits<double>::infinity();
     }
-    return narrowBandFloorDbfs(calibration->noiseDbfs[std::size_t(index(channel))],
-                               sampleRate, double(frames));
+    return narrowBandFloorDbfs(calibration->noiseDbfs[std::size_t(index(channel))], sampleRate,
+                               double(frames));
 }
 
 std::vector<Gesture> codeGestures(const CodeSchedule& schedule) {
@@ -42,6 +45,19 @@ std::vector<Gesture> codeGestures(const CodeSchedule& schedule) {
                             }});
     }
     return gestures;
+}
+
+// Around each change, from as early as it may land to as late as a wait for a zero crossing
+// may hold it: there the output departs from the stimulus's shape, so the run's search for
+// slipped frames must not follow the timing there.
+FaintSpans aroundChanges(const CodeSchedule& schedule, double sampleRate, double lateSeconds) {
+    FaintSpans spans;
+    const auto early = std::size_t(std::lround(kUnknownLatencySeconds * sampleRate));
+    const auto late = std::size_t(std::lround(lateSeconds * sampleRate));
+    for (const ScheduledCode& change : schedule) {
+        spans.emplace_back(change.frame - std::min(change.frame, early), change.frame + late);
+    }
+    return spans;
 }
 
 class MuteJob final : public CheckJob {
@@ -57,16 +73,23 @@ class MuteJob final : public CheckJob {
   private:
     void begin() override {
         plan_ = mutePlan(sampleRate());
-        dut().setPin(PinLine::Mute, false);
-        setBoth(referenceCode());
-        startRun(plan_.body, {{plan_.muteFrame, [byPin = byPin_](DutAccess& dut) {
-                                   if (byPin) {
-                                       dut.setPin(PinLine::Mute, true);
-                                   } else {
-                                       dut.setCode(Channel::Left, 0);
-                                       dut.setCode(Channel::Right, 0);
-                                   }
-                               }}});
+        const int reference = referenceCode();
+        const auto mute = [byPin = byPin_, reference](bool muted) {
+            return [=](DutAccess& dut) {
+                if (byPin) {
+                    dut.setPin(PinLine::Mute, muted);
+                } else {
+                    setBoth(dut, muted ? 0 : reference);
+                }
+            };
+        };
+        startRun(plan_.body,
+                 [reference](DutAccess& dut) {
+                     dut.setPin(PinLine::Mute, false);
+                     setBoth(dut, reference);
+                 },
+                 {{plan_.muteFrame, mute(true)}, {plan_.unmuteFrame, mute(false)}},
+                 {{plan_.faintFrom, plan_.body.frames()}});
     }
 
     void captured(const dsp::StereoBuffer& body) override {
@@ -80,7 +103,8 @@ class MuteJob final : public CheckJob {
         result.floorDb = depth.floorDb;
         slot_ = result;
         stored();
-        finish({.failure = Failure::None, .detail = {},
+        finish({.failure = Failure::None,
+                .detail = {},
                 .values = {depth.db, depth.floorLimited ? 1.0 : 0.0}});
     }
 
@@ -91,8 +115,8 @@ class MuteJob final : public CheckJob {
 
 class CrosstalkJob final : public CheckJob {
   public:
-    CrosstalkJob(CheckContext context, std::optional<CrosstalkResult>& slot, int dut,
-                 Channel into, ReplyHandler done)
+    CrosstalkJob(CheckContext context, std::optional<CrosstalkResult>& slot, int dut, Channel into,
+                 ReplyHandler done)
         : CheckJob(std::move(context), dut,
                    dutName(dut) +
                        (into == Channel::Left ? " crosstalk into Left" : " crosstalk into Right"),
@@ -105,9 +129,12 @@ class CrosstalkJob final : public CheckJob {
 
     void begin() override {
         plan_ = crosstalkPlan(sampleRate(), into_);
-        dut().setPin(PinLine::Mute, false);
-        setBoth(referenceCode());
-        startRun(plan_.body, {});
+        startRun(plan_.body,
+                 [reference = referenceCode()](DutAccess& dut) {
+                     dut.setPin(PinLine::Mute, false);
+                     setBoth(dut, reference);
+                 },
+                 {});
     }
 
     void captured(const dsp::StereoBuffer& body) override {
@@ -132,6 +159,16 @@ class CrosstalkJob final : public CheckJob {
     CrosstalkPlan plan_;
 };
 
+// The chip at the high code with MUTE released and ZCD as given, before a ZCD run.
+std::function<void(DutAccess&)> zcdSetup(int high, bool zcd) {
+    return [=](DutAccess& dut) {
+        dut.setPin(PinLine::Mute, false);
+        dut.setPin(PinLine::Zcd, false);  // so that the codes take effect at once
+        setBoth(dut, high);
+        dut.setPin(PinLine::Zcd, zcd);
+    };
+}
+
 // Two runs of one plan: ZCD low, then high.
 class ZcdClickJob final : public CheckJob {
   public:
@@ -144,34 +181,30 @@ class ZcdClickJob final : public CheckJob {
 
   private:
     void begin() override {
-        const int high = referenceCode();
-        plan_ = zcdClickPlan(sampleRate(), high, std::max(1, high - kStepCodes), kPhaseSeed);
-        dut().setPin(PinLine::Mute, false);
-        dut().setPin(PinLine::Zcd, false);
-        setBoth(high);
-        startRun(plan_.body, codeGestures(plan_.changes));
+        plan_ = zcdClickPlan(sampleRate(), referenceCode(),
+                             std::max(1, referenceCode() - kStepCodes), kPhaseSeed);
+        startRun(plan_.body, zcdSetup(referenceCode(), false), codeGestures(plan_.changes));
     }
 
     void captured(const dsp::StereoBuffer& body) override {
         auto energies = clickEnergies(cache_, plan_, body, sampleRate());
-        if (!dut().pin(PinLine::Zcd)) {
+        if (!offDb_) {
             offDb_ = std::move(energies);
-            setBoth(referenceCode());
-            dut().setPin(PinLine::Zcd, true);
-            startRun(plan_.body, codeGestures(plan_.changes));
+            startRun(plan_.body, zcdSetup(referenceCode(), true), codeGestures(plan_.changes));
             return;
         }
-        const ZcdClickResult result = zcdClickResult(std::move(offDb_), std::move(energies));
+        const ZcdClickResult result = zcdClickResult(std::move(*offDb_), std::move(energies));
         slot_ = result;
         stored();
-        finish({.failure = Failure::None, .detail = {},
+        finish({.failure = Failure::None,
+                .detail = {},
                 .values = {result.medianOffDb, result.medianOnDb}});
     }
 
     std::optional<ZcdClickResult>& slot_;
     ZcdClickPlan plan_;
     dsp::FftCache cache_;
-    std::vector<double> offDb_;
+    std::optional<std::vector<double>> offDb_;
 };
 
 class ZcdTimeoutJob final : public CheckJob {
@@ -183,12 +216,10 @@ class ZcdTimeoutJob final : public CheckJob {
 
   private:
     void begin() override {
-        const int high = referenceCode();
-        plan_ = zcdTimeoutPlan(sampleRate(), high, std::max(1, high - kStepCodes), kPhaseSeed);
-        dut().setPin(PinLine::Mute, false);
-        setBoth(high);
-        dut().setPin(PinLine::Zcd, true);
-        startRun(plan_.body, codeGestures(plan_.changes));
+        plan_ = zcdTimeoutPlan(sampleRate(), referenceCode(),
+                               std::max(1, referenceCode() - kStepCodes), kPhaseSeed);
+        startRun(plan_.body, zcdSetup(referenceCode(), true), codeGestures(plan_.changes),
+                 aroundChanges(plan_.changes, sampleRate(), kTimeoutLateSeconds));
     }
 
     void captured(const dsp::StereoBuffer& body) override {
@@ -209,7 +240,8 @@ std::unique_ptr<MeasurementJob> makeCheck(State& state, Slot& slot, Args&&... ar
     auto job = std::make_unique<Job>(
         CheckContext{.bench = state.bench,
                      .calibration = state.calibration,
-                     .resultsChanged = [&state] { state.resultsChanged(); }},
+                     .resultsChanged = [&state] { state.resultsChanged(); },
+                     .levels = [&state](double left, double right) { state.levels(left, right); }},
         slot, std::forward<Args>(args)...);
     job->setProgressHook([&state](const Progress& progress) { state.progress(progress); });
     return job;

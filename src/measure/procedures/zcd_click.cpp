@@ -13,13 +13,14 @@ namespace selvar::measure {
 namespace {
 
 constexpr double kLevelDbfs = -6.0;
-constexpr double kLeadSeconds = 0.06;    // before the first change
-constexpr double kSpacingSeconds = 0.1;  // clear of the 40 ms window and a late change
-constexpr double kTailSeconds = 0.06;    // after the last
-// Around each planned change: room for the card's latency and a wait for a zero crossing.
-constexpr double kSearchBeforeSeconds = 0.045;
-constexpr double kSearchAfterSeconds = 0.055;
 constexpr double kFitSeconds = 0.03;
+constexpr double kLeadSeconds = 0.15;    // before the first change
+constexpr double kSpacingSeconds = 0.2;  // clear of the 40 ms window, an early or late change
+constexpr double kTailSeconds = 0.06;    // after the last
+// Around each planned change: room for it to land early by the card's latency and late by a
+// wait for a zero crossing.
+constexpr double kSearchBeforeSeconds = kUnknownLatencySeconds + kFitSeconds + 0.01;
+constexpr double kSearchAfterSeconds = 0.02 + kFitSeconds;
 
 std::size_t frames(double seconds, double sampleRate) {
     return std::size_t(std::lround(seconds * sampleRate));

@@ -12,12 +12,12 @@ namespace selvar::measure {
 namespace {
 
 constexpr double kLevelDbfs = -6.0;
-constexpr double kTrialSeconds = 0.9;
+constexpr double kTrialSeconds = 1.0;
 // Each trial: a fit of the tones as they were, the change somewhere in one period of Left,
 // up to one spacing of Left's crossings (100 ms) plus the card's latency for it to take
 // effect, then a fit of the tones as they became.
 constexpr double kFitSeconds = 0.25;
-constexpr double kChangeSeconds = 0.3;
+constexpr double kChangeSeconds = kFitSeconds + kUnknownLatencySeconds + 0.05;
 
 std::size_t frames(double seconds, double sampleRate) {
     return std::size_t(std::lround(seconds * sampleRate));

@@ -90,8 +90,7 @@ std::ostream& operator<<(std::ostream& out, const CheckCase& c) {
     return out << c.name;
 }
 
-std::unique_ptr<MeasurementJob> start(MeasurementSession& session, Check check,
-                                      ReplyHandler done) {
+std::unique_ptr<MeasurementJob> start(MeasurementSession& session, Check check, ReplyHandler done) {
     switch (check) {
         case Check::MuteByPin:
             return session.measureMute(1, true, std::move(done));
@@ -165,10 +164,15 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"MuteByPin110", "mute-depth=110", {}, Check::MuteByPin, 110.0, 0.5, 0.0},
         CheckCase{"MuteByCode110", "mute-depth=110", {}, Check::MuteByCode, 110.0, 0.5, 0.0},
         CheckCase{"MuteByPin130AtFloor", "mute-depth=130", {}, Check::MuteByPin, 127.8, 1.5, 1.0},
-        CheckCase{"CrosstalkIntoLeft", "crosstalk=-100", {}, Check::CrosstalkIntoLeft, -100.0,
-                  0.5, {}},
-        CheckCase{"CrosstalkIntoRightCardGainsCancel", "crosstalk=-100,card-gain=-0.73:0.21",
-                  std::array{-0.73, 0.21}, Check::CrosstalkIntoRight, -100.0, 0.5, {}},
+        CheckCase{
+            "CrosstalkIntoLeft", "crosstalk=-100", {}, Check::CrosstalkIntoLeft, -100.0, 0.5, {}},
+        CheckCase{"CrosstalkIntoRightCardGainsCancel",
+                  "crosstalk=-100,card-gain=-0.73:0.21",
+                  std::array{-0.73, 0.21},
+                  Check::CrosstalkIntoRight,
+                  -100.0,
+                  0.5,
+                  {}},
         CheckCase{"ZcdClicksAtLeast20dBApart", "noise=-120", {}, Check::Click, 20.0, 0.0, {}},
         CheckCase{"ZcdTimeout16", "zcd-timeout-ms=16", {}, Check::Timeout, 16.0, 0.6, {}},
         CheckCase{"ZcdTimeout7p5", "zcd-timeout-ms=7.5", {}, Check::Timeout, 7.5, 0.6, {}}),

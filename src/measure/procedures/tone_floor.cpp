@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/procedures/tone_reading.h"
+#include "measure/procedures/tone_floor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +16,8 @@ constexpr int kLastNeighbour = 10;
 
 }  // namespace
 
-ToneReading readTone(std::span<const float> block, double sampleRate, double frequencyHz) {
-    ToneReading reading;
+ToneAndFloor readToneAndFloor(std::span<const float> block, double sampleRate, double frequencyHz) {
+    ToneAndFloor reading;
     reading.levelDbfs = dsp::fitSineAt(block, sampleRate, frequencyHz).levelDbfs();
     const double binHz = sampleRate / double(block.size());
     double power = 0.0;
@@ -44,7 +44,7 @@ double narrowBandFloorDbfs(double noiseDbfs, double sampleRate, double frames) {
     return wholeBandDbfs - 10.0 * std::log10(0.5 * frames);
 }
 
-Attenuation attenuation(const ToneReading& reference, const ToneReading& attenuated,
+Attenuation attenuation(const ToneAndFloor& reference, const ToneAndFloor& attenuated,
                         double cardFloorDbfs) {
     const double lowest = std::max(attenuated.floorDbfs, cardFloorDbfs) + kFloorMarginDb;
     Attenuation result;

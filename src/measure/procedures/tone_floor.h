@@ -9,12 +9,12 @@ namespace selvar::measure {
 // A tone read narrow-band at its known frequency, with the narrow-band floor beside it: the
 // mean level the same fit gives at frequencies where nothing was played. A block that holds
 // whole cycles of the tone keeps the tone out of those neighbours entirely.
-struct ToneReading {
+struct ToneAndFloor {
     double levelDbfs = 0.0;
     double floorDbfs = 0.0;
 };
 
-ToneReading readTone(std::span<const float> block, double sampleRate, double frequencyHz);
+ToneAndFloor readToneAndFloor(std::span<const float> block, double sampleRate, double frequencyHz);
 
 // What a floor read off a block of `frames` comes to when the card's broadband noise (over
 // 20 Hz-20 kHz, as the loop-through calibration gives it) is `noiseDbfs`.
@@ -33,7 +33,7 @@ struct Attenuation {
     double floorDb = 0.0;  // the deepest attenuation this reading could have shown
 };
 
-Attenuation attenuation(const ToneReading& reference, const ToneReading& attenuated,
+Attenuation attenuation(const ToneAndFloor& reference, const ToneAndFloor& attenuated,
                         double cardFloorDbfs = -std::numeric_limits<double>::infinity());
 
 }  // namespace selvar::measure
