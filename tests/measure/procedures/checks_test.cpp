@@ -38,6 +38,7 @@ class Bench final : public AudioBench, public audio::AnalogControls {
     bool zcdHigh() const override { return zcd; }
 
     audio::AudioPort* portFor(int, Failure&) override { return &port_; }
+    void unplug() { port_.loseDevice(); }
     audio::AudioPort* loopThroughPort(Failure& failure) override {
         failure = Failure::NoDevice;
         return nullptr;
@@ -177,6 +178,23 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"ZcdTimeout16", "zcd-timeout-ms=16", {}, Check::Timeout, 16.0, 0.6, {}},
         CheckCase{"ZcdTimeout7p5", "zcd-timeout-ms=7.5", {}, Check::Timeout, 7.5, 0.6, {}}),
     [](const testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+// A card lost mid-run ends the check with the device's failure and the chip as it was found.
+TEST(Checks, EndCleanlyWhenTheCardIsLostMidRun) {
+    Bench bench(audio::SimAnalogOptions{});
+    MeasurementSession session(bench);
+    std::optional<QueryReply> reply;
+    auto job = session.measureZcdTimeout(1, [&](const QueryReply& r) { reply = r; });
+    ASSERT_TRUE(job->runSlice(control::Job::Clock::now()));
+    bench.unplug();
+    while (job->runSlice(control::Job::Clock::now() + std::chrono::hours(1))) {
+    }
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->failure, Failure::DeviceLost);
+    EXPECT_FALSE(session.zcdTimeout());
+    EXPECT_EQ(bench.codes, (std::array<int, kChannels>{100, 120}));
+    EXPECT_TRUE(bench.zcd);
+}
 
 }  // namespace
 }  // namespace selvar::measure
