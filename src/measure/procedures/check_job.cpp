@@ -16,11 +16,13 @@ struct CheckJob::Run {
     std::unique_ptr<MarkedRunner> runner;
 };
 
-CheckJob::CheckJob(CheckContext context, int dut, std::string description, ReplyHandler done)
+CheckJob::CheckJob(SessionState& state, int dut, std::string description, ReplyHandler done)
     : ProcedureJob(std::move(description), std::move(done)),
-      context_(std::move(context)),
+      state_(state),
       dut_(dut),
-      run_(std::make_unique<Run>()) {}
+      run_(std::make_unique<Run>()) {
+    setProgressHook([&state](const Progress& progress) { state.progress(progress); });
+}
 
 CheckJob::~CheckJob() = default;
 
@@ -35,12 +37,12 @@ void setBoth(DutAccess& dut, int code) {
 
 bool CheckJob::open() {
     Failure failure = Failure::None;
-    audio::AudioPort* port = context_.bench.portFor(dut_, failure);
+    audio::AudioPort* port = state_.bench.portFor(dut_, failure);
     if (port == nullptr) {
         fail(failure == Failure::None ? Failure::NoDevice : failure, "no audio device");
         return false;
     }
-    holdDut(context_.bench.dut(dut_));
+    holdDut(state_.bench.dut(dut_));
     holdPort(port);
     port->open();
     sampleRate_ = port->sampleRate();
@@ -55,9 +57,9 @@ void CheckJob::startRun(dsp::StereoBuffer body, std::function<void(DutAccess&)> 
     RunPlan plan;
     plan.body = std::move(body);
     plan.faint = std::move(faint);
-    if (context_.calibration) {
+    if (state_.calibration) {
         plan.eventLatencyFrames =
-            std::llround(context_.calibration->latencyMs * sampleRate_ / 1000.0);
+            std::llround(state_.calibration->latencyMs * sampleRate_ / 1000.0);
     }
     const auto bodyStart = std::int64_t(MarkedRunner::bodyStart(sampleRate_));
     plan.events.push_back({0, [this, setup = std::move(setup)] { setup(dut()); }});
@@ -74,15 +76,18 @@ void CheckJob::startRun(dsp::StereoBuffer body, std::function<void(DutAccess&)> 
 
 // Progress in hundredths of a run; the input's levels at most 30 times a second.
 void CheckJob::report(const MarkedRunner& runner) {
-    setProgress({.done = 100 * runsDone_ + int(std::lround(100.0 * runner.fraction())),
-                 .total = 100 * runCount_,
-                 .code = {},
-                 .secondsLeft = 0.0});
-    const auto now = Clock::now();
-    if (context_.levels && now - lastLevels_ >= std::chrono::milliseconds(34)) {
-        lastLevels_ = now;
+    const Progress now{.done = 100 * runsDone_ + int(std::lround(100.0 * runner.fraction())),
+                       .total = 100 * runCount_,
+                       .code = {},
+                       .secondsLeft = 0.0};
+    if (now.done != progress().done || now.total != progress().total) {
+        setProgress(now);
+    }
+    const auto time = Clock::now();
+    if (time - lastLevels_ >= std::chrono::milliseconds(34)) {
+        lastLevels_ = time;
         const auto [left, right] = runner.recentLevels();
-        context_.levels(left, right);
+        state_.levels(left, right);
     }
 }
 

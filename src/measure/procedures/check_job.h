@@ -11,6 +11,7 @@
 
 #include "measure/dsp/buffers.h"
 #include "measure/procedures/procedure_job.h"
+#include "measure/procedures/session_state.h"
 
 namespace selvar::measure {
 
@@ -32,22 +33,14 @@ using FaintSpans = std::vector<std::pair<std::size_t, std::size_t>>;
 // Both channels to one code, Left first.
 void setBoth(DutAccess& dut, int code);
 
-// What a check needs of the session: the bench, the calibration as it stood when the check
-// began, and a way to tell the observers that a result was stored.
-struct CheckContext {
-    AudioBench& bench;
-    std::optional<Calibration> calibration;
-    std::function<void()> resultsChanged;
-    std::function<void(double leftDbfs, double rightDbfs)> levels;
-};
-
 // What the mute-depth, crosstalk and ZCD checks share: the card cabled to the chip, opened;
 // the chip held (its codes, MUTE and ZCD put back at the end); one or more runs, each a body
 // played with gestures along it and captured lined up with it; the result stored in the
 // session, its observers told, the reply given.
 class CheckJob : public ProcedureJob {
   public:
-    CheckJob(CheckContext context, int dut, std::string description, ReplyHandler done);
+    // The session must outlive the job.
+    CheckJob(SessionState& state, int dut, std::string description, ReplyHandler done);
     ~CheckJob() override;
 
   protected:
@@ -63,9 +56,8 @@ class CheckJob : public ProcedureJob {
     // How many runs the check makes in all, for its progress.
     void setRunCount(int runs) { runCount_ = runs; }
 
-    const std::optional<Calibration>& calibration() const { return context_.calibration; }
-    // The result has been stored: the session's observers hear of it.
-    void stored() const { context_.resultsChanged(); }
+    SessionState& state() const { return state_; }
+    const std::optional<Calibration>& calibration() const { return state_.calibration; }
     double sampleRate() const { return sampleRate_; }
     // The code for the checks' 0 dB reference, lower when the operator's limit says so.
     int referenceCode() const;
@@ -76,7 +68,7 @@ class CheckJob : public ProcedureJob {
     void report(const MarkedRunner& runner);
 
     struct Run;
-    CheckContext context_;
+    SessionState& state_;
     int dut_;
     audio::AudioPort* port_ = nullptr;
     double sampleRate_ = 0.0;

@@ -62,12 +62,10 @@ FaintSpans aroundChanges(const CodeSchedule& schedule, double sampleRate, double
 
 class MuteJob final : public CheckJob {
   public:
-    MuteJob(CheckContext context, std::optional<MuteResult>& slot, int dut, bool byPin,
-            ReplyHandler done)
-        : CheckJob(std::move(context), dut,
+    MuteJob(SessionState& state, int dut, bool byPin, ReplyHandler done)
+        : CheckJob(state, dut,
                    dutName(dut) + (byPin ? " mute depth by MUTE" : " mute depth by code 0"),
                    std::move(done)),
-          slot_(slot),
           byPin_(byPin) {}
 
   private:
@@ -97,31 +95,28 @@ class MuteJob final : public CheckJob {
             std::max(cardFloorDbfs(calibration(), Channel::Left, sampleRate(), plan_.blockFrames),
                      cardFloorDbfs(calibration(), Channel::Right, sampleRate(), plan_.blockFrames));
         const Attenuation depth = muteDepth(plan_, body, sampleRate(), cardFloor);
-        MuteResult result = slot_.value_or(MuteResult{});
+        MuteResult result = state().mute.value_or(MuteResult{});
         (byPin_ ? result.pinDb : result.codeDb) = depth.db;
         (byPin_ ? result.pinFloorLimited : result.codeFloorLimited) = depth.floorLimited;
         result.floorDb = depth.floorDb;
-        slot_ = result;
-        stored();
+        state().mute = result;
+        state().resultsChanged();
         finish({.failure = Failure::None,
                 .detail = {},
                 .values = {depth.db, depth.floorLimited ? 1.0 : 0.0}});
     }
 
-    std::optional<MuteResult>& slot_;
     bool byPin_;
     MutePlan plan_;
 };
 
 class CrosstalkJob final : public CheckJob {
   public:
-    CrosstalkJob(CheckContext context, std::optional<CrosstalkResult>& slot, int dut, Channel into,
-                 ReplyHandler done)
-        : CheckJob(std::move(context), dut,
+    CrosstalkJob(SessionState& state, int dut, Channel into, ReplyHandler done)
+        : CheckJob(state, dut,
                    dutName(dut) +
                        (into == Channel::Left ? " crosstalk into Left" : " crosstalk into Right"),
                    std::move(done)),
-          slot_(slot),
           into_(into) {}
 
   private:
@@ -146,15 +141,14 @@ class CrosstalkJob final : public CheckJob {
             card.crosstalkDb = calibration()->crosstalkDb[std::size_t(index(into_))];
         }
         const CrosstalkReading reading = crosstalk(plan_, body, sampleRate(), card);
-        CrosstalkResult result = slot_.value_or(CrosstalkResult{});
+        CrosstalkResult result = state().crosstalk.value_or(CrosstalkResult{});
         result.db[std::size_t(index(into_))] = reading.db;
         result.floorLimited[std::size_t(index(into_))] = reading.floorLimited;
-        slot_ = result;
-        stored();
+        state().crosstalk = result;
+        state().resultsChanged();
         finish({.failure = Failure::None, .detail = {}, .values = {reading.db}});
     }
 
-    std::optional<CrosstalkResult>& slot_;
     Channel into_;
     CrosstalkPlan plan_;
 };
@@ -172,10 +166,8 @@ std::function<void(DutAccess&)> zcdSetup(int high, bool zcd) {
 // Two runs of one plan: ZCD low, then high.
 class ZcdClickJob final : public CheckJob {
   public:
-    ZcdClickJob(CheckContext context, std::optional<ZcdClickResult>& slot, int dut,
-                ReplyHandler done)
-        : CheckJob(std::move(context), dut, dutName(dut) + " ZCD click", std::move(done)),
-          slot_(slot) {
+    ZcdClickJob(SessionState& state, int dut, ReplyHandler done)
+        : CheckJob(state, dut, dutName(dut) + " ZCD click", std::move(done)) {
         setRunCount(2);
     }
 
@@ -194,14 +186,13 @@ class ZcdClickJob final : public CheckJob {
             return;
         }
         const ZcdClickResult result = zcdClickResult(std::move(*offDb_), std::move(energies));
-        slot_ = result;
-        stored();
+        state().zcdClick = result;
+        state().resultsChanged();
         finish({.failure = Failure::None,
                 .detail = {},
                 .values = {result.medianOffDb, result.medianOnDb}});
     }
 
-    std::optional<ZcdClickResult>& slot_;
     ZcdClickPlan plan_;
     dsp::FftCache cache_;
     std::optional<std::vector<double>> offDb_;
@@ -209,10 +200,8 @@ class ZcdClickJob final : public CheckJob {
 
 class ZcdTimeoutJob final : public CheckJob {
   public:
-    ZcdTimeoutJob(CheckContext context, std::optional<ZcdTimeoutResult>& slot, int dut,
-                  ReplyHandler done)
-        : CheckJob(std::move(context), dut, dutName(dut) + " ZCD timeout", std::move(done)),
-          slot_(slot) {}
+    ZcdTimeoutJob(SessionState& state, int dut, ReplyHandler done)
+        : CheckJob(state, dut, dutName(dut) + " ZCD timeout", std::move(done)) {}
 
   private:
     void begin() override {
@@ -224,47 +213,32 @@ class ZcdTimeoutJob final : public CheckJob {
 
     void captured(const dsp::StereoBuffer& body) override {
         const ZcdTimeoutResult result = zcdTimeoutResult(plan_, body, sampleRate());
-        slot_ = result;
-        stored();
+        state().zcdTimeout = result;
+        state().resultsChanged();
         finish({.failure = Failure::None, .detail = {}, .values = {result.timeoutMs}});
     }
 
-    std::optional<ZcdTimeoutResult>& slot_;
     ZcdTimeoutPlan plan_;
 };
-
-// A check over the session's state (deduced: its type is the session's own), whose progress
-// and stored results reach the session's observers.
-template <typename Job, typename State, typename Slot, typename... Args>
-std::unique_ptr<MeasurementJob> makeCheck(State& state, Slot& slot, Args&&... args) {
-    auto job = std::make_unique<Job>(
-        CheckContext{.bench = state.bench,
-                     .calibration = state.calibration,
-                     .resultsChanged = [&state] { state.resultsChanged(); },
-                     .levels = [&state](double left, double right) { state.levels(left, right); }},
-        slot, std::forward<Args>(args)...);
-    job->setProgressHook([&state](const Progress& progress) { state.progress(progress); });
-    return job;
-}
 
 }  // namespace
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureMute(int dut, bool byPin,
                                                                 ReplyHandler done) {
-    return makeCheck<MuteJob>(*state_, state_->mute, dut, byPin, std::move(done));
+    return std::make_unique<MuteJob>(*state_, dut, byPin, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureCrosstalk(int dut, Channel into,
                                                                      ReplyHandler done) {
-    return makeCheck<CrosstalkJob>(*state_, state_->crosstalk, dut, into, std::move(done));
+    return std::make_unique<CrosstalkJob>(*state_, dut, into, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureZcdClick(int dut, ReplyHandler done) {
-    return makeCheck<ZcdClickJob>(*state_, state_->zcdClick, dut, std::move(done));
+    return std::make_unique<ZcdClickJob>(*state_, dut, std::move(done));
 }
 
 std::unique_ptr<MeasurementJob> MeasurementSession::measureZcdTimeout(int dut, ReplyHandler done) {
-    return makeCheck<ZcdTimeoutJob>(*state_, state_->zcdTimeout, dut, std::move(done));
+    return std::make_unique<ZcdTimeoutJob>(*state_, dut, std::move(done));
 }
 
 }  // namespace selvar::measure

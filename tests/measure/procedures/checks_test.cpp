@@ -11,68 +11,25 @@
 #include <ostream>
 #include <string>
 
-#include "measure/audio/analog_controls.h"
 #include "measure/audio/sim_analog_options.h"
-#include "measure/audio/sim_audio_port.h"
-#include "measure/procedures/measurement_session.h"
+#include "session_bench.h"
 
 namespace selvar::measure {
 namespace {
 
-using control::PinLine;
+using test::SimBench;
 
-// One chip whose codes and lines the simulated path reads directly, cabled to the card.
-class Bench final : public AudioBench, public audio::AnalogControls {
-  public:
-    explicit Bench(const audio::SimAnalogOptions& options) : port_(*this, options) {}
+// As an operator might leave the board: odd codes, ZCD high, MUTE released.
+void leaveAsOperator(SimBench& bench) {
+    bench.board.reg = audio::test::codes(100, 120);
+    bench.board.zcd = true;
+    bench.board.mute = false;
+}
 
-    // As an operator might leave the board: odd codes, ZCD high, MUTE released.
-    std::array<int, kChannels> codes{100, 120};
-    bool mute = false;
-    bool zcd = true;
-
-    std::uint16_t gainRegister(int) const override {
-        return std::uint16_t(codes[1] << 8 | codes[0]);
-    }
-    bool muted() const override { return mute; }
-    bool zcdHigh() const override { return zcd; }
-
-    audio::AudioPort* portFor(int, Failure&) override { return &port_; }
-    void unplug() { port_.loseDevice(); }
-    audio::AudioPort* loopThroughPort(Failure& failure) override {
-        failure = Failure::NoDevice;
-        return nullptr;
-    }
-    std::unique_ptr<DutAccess> dut(int) override;
-    std::string outputDevice() const override { return "sim"; }
-    std::string inputDevice() const override { return "sim"; }
-
-  private:
-    audio::SimAudioPort port_;
-};
-
-class BenchDut final : public DutAccess {
-  public:
-    explicit BenchDut(Bench& bench) : bench_(bench) {}
-    int dut() const override { return 1; }
-    int code(Channel channel) const override { return bench_.codes[std::size_t(index(channel))]; }
-    void setCode(Channel channel, int code) override {
-        bench_.codes[std::size_t(index(channel))] = code;
-    }
-    bool pin(PinLine line) const override {
-        return line == PinLine::Mute ? bench_.mute : bench_.zcd;
-    }
-    void setPin(PinLine line, bool checked) override {
-        (line == PinLine::Mute ? bench_.mute : bench_.zcd) = checked;
-    }
-    int highestCode() const override { return 255; }
-
-  private:
-    Bench& bench_;
-};
-
-std::unique_ptr<DutAccess> Bench::dut(int) {
-    return std::make_unique<BenchDut>(*this);
+void expectAsLeft(const SimBench& bench) {
+    EXPECT_EQ(bench.board.reg, audio::test::codes(100, 120));
+    EXPECT_FALSE(bench.board.mute);
+    EXPECT_TRUE(bench.board.zcd);
 }
 
 enum class Check { MuteByPin, MuteByCode, CrosstalkIntoLeft, CrosstalkIntoRight, Click, Timeout };
@@ -85,6 +42,7 @@ struct CheckCase {
     double expected;  // the first reply value
     double tolerance;
     std::optional<double> second;  // the second reply value, exactly, where there is one
+    int highest = 255;             // the operator's gain limit
 };
 
 std::ostream& operator<<(std::ostream& out, const CheckCase& c) {
@@ -116,7 +74,9 @@ TEST_P(Checks, ReadTheInjectedValueAndLeaveTheChipAsFound) {
     std::string error;
     const auto options = audio::parseSimAnalog(c.simAnalog, error);
     ASSERT_TRUE(options) << error;
-    Bench bench(*options);
+    SimBench bench(*options);
+    leaveAsOperator(bench);
+    bench.highest = c.highest;
     MeasurementSession session(bench);
     if (c.calibratedCardGainDb) {
         Calibration calibration;
@@ -131,11 +91,11 @@ TEST_P(Checks, ReadTheInjectedValueAndLeaveTheChipAsFound) {
     observer.resultsChanged = [&] { ++changes; };
     observer.progress = [&](const Progress&) { ++progressed; };
     session.addObserver(observer);
-    std::optional<QueryReply> reply;
-    auto job = start(session, c.check, [&](const QueryReply& r) { reply = r; });
-    while (job->runSlice(control::Job::Clock::now() + std::chrono::hours(1))) {
-    }
-    ASSERT_TRUE(reply);
+    test::Answer answer;
+    auto job = start(session, c.check, test::into(answer));
+    test::runToEnd(*job);
+    ASSERT_EQ(answer.calls, 1);
+    const QueryReply* reply = &answer.reply;
     ASSERT_EQ(reply->failure, Failure::None) << reply->detail;
     ASSERT_FALSE(reply->values.empty());
     if (c.check == Check::Click) {
@@ -151,9 +111,12 @@ TEST_P(Checks, ReadTheInjectedValueAndLeaveTheChipAsFound) {
     }
     EXPECT_EQ(changes, 1);
     EXPECT_GT(progressed, 0);
-    EXPECT_EQ(bench.codes, (std::array<int, kChannels>{100, 120}));
-    EXPECT_FALSE(bench.mute);
-    EXPECT_TRUE(bench.zcd);
+    expectAsLeft(bench);
+    for (const std::string& gesture : bench.gestures) {
+        if (gesture[0] == 'L' || gesture[0] == 'R') {
+            EXPECT_LE(std::stoi(gesture.substr(2)), c.highest) << gesture;
+        }
+    }
 }
 
 // The floor: a -6 dBFS tone over -120 dBFS white noise read in 100 ms (4800 frames) sees
@@ -176,24 +139,31 @@ INSTANTIATE_TEST_SUITE_P(
                   {}},
         CheckCase{"ZcdClicksAtLeast20dBApart", "noise=-120", {}, Check::Click, 20.0, 0.0, {}},
         CheckCase{"ZcdTimeout16", "zcd-timeout-ms=16", {}, Check::Timeout, 16.0, 0.6, {}},
-        CheckCase{"ZcdTimeout7p5", "zcd-timeout-ms=7.5", {}, Check::Timeout, 7.5, 0.6, {}}),
+        CheckCase{"ZcdTimeout7p5", "zcd-timeout-ms=7.5", {}, Check::Timeout, 7.5, 0.6, {}},
+        CheckCase{"ZcdTimeoutUnderAGainLimit",
+                  "zcd-timeout-ms=12",
+                  {},
+                  Check::Timeout,
+                  12.0,
+                  0.6,
+                  {},
+                  170}),
     [](const testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
 
 // A card lost mid-run ends the check with the device's failure and the chip as it was found.
 TEST(Checks, EndCleanlyWhenTheCardIsLostMidRun) {
-    Bench bench(audio::SimAnalogOptions{});
+    SimBench bench;
+    leaveAsOperator(bench);
     MeasurementSession session(bench);
-    std::optional<QueryReply> reply;
-    auto job = session.measureZcdTimeout(1, [&](const QueryReply& r) { reply = r; });
+    test::Answer answer;
+    auto job = session.measureZcdTimeout(1, test::into(answer));
     ASSERT_TRUE(job->runSlice(control::Job::Clock::now()));
-    bench.unplug();
-    while (job->runSlice(control::Job::Clock::now() + std::chrono::hours(1))) {
-    }
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->failure, Failure::DeviceLost);
+    bench.port().loseDevice();
+    test::runToEnd(*job);
+    ASSERT_EQ(answer.calls, 1);
+    EXPECT_EQ(answer.reply.failure, Failure::DeviceLost);
     EXPECT_FALSE(session.zcdTimeout());
-    EXPECT_EQ(bench.codes, (std::array<int, kChannels>{100, 120}));
-    EXPECT_TRUE(bench.zcd);
+    expectAsLeft(bench);
 }
 
 }  // namespace
