@@ -62,7 +62,7 @@ double SteppedRun::fraction() const {
     if (totalFrames_ <= 0.0) {
         return 1.0;
     }
-    const double running = probing_ ? 0.0 : runFrames_ * runner_->fraction();
+    const double running = probing_ || !runner_ ? 0.0 : runFrames_ * runner_->fraction();
     return std::min(1.0, (doneFrames_ + running) / totalFrames_);
 }
 
@@ -89,6 +89,12 @@ void SteppedRun::tellLevels() {
 
 bool SteppedRun::advance(Clock::time_point deadline) {
     while (!over_) {
+        if (finished_) {
+            if (!deliver(deadline)) {
+                return false;
+            }
+            continue;
+        }
         const bool finished = runner_->advance(deadline);
         tellLevels();
         if (!finished) {
@@ -112,20 +118,38 @@ void SteppedRun::finishRun() {
     }
     if (problem_) {
         over_ = true;
-        return;
-    }
-    if (probing_) {
+    } else if (probing_) {
         probing_ = false;
         latency_ = std::max<std::int64_t>(0, run.latencyFrames);
         lead_ = std::size_t(latency_) + framesOf(kSettleSeconds, setup_.port->sampleRate());
+        startNextRun();
     } else {
-        for (std::size_t i = 0; i < runSteps_; ++i) {
-            const Step& step = steps_[nextStep_ + i];
-            stepDone_(nextStep_ + i, StepWindow{run, segmentStart_[i] + lead_, step.measureFrames});
-        }
-        nextStep_ += runSteps_;
-        doneFrames_ += runFrames_;
+        finished_ = std::move(runner_);
+        delivered_ = 0;
     }
+}
+
+// The finished run's steps, one at a time so that a slice ends at its deadline; false while
+// some are left.
+bool SteppedRun::deliver(Clock::time_point deadline) {
+    const RunCapture& run = finished_->capture();
+    while (delivered_ < runSteps_) {
+        if (delivered_ > 0 && Clock::now() >= deadline) {
+            return false;
+        }
+        const Step& step = steps_[nextStep_ + delivered_];
+        stepDone_(nextStep_ + delivered_,
+                  StepWindow{run, segmentStart_[delivered_] + lead_, step.measureFrames});
+        ++delivered_;
+    }
+    finished_.reset();
+    nextStep_ += runSteps_;
+    doneFrames_ += runFrames_;
+    startNextRun();
+    return true;
+}
+
+void SteppedRun::startNextRun() {
     if (nextStep_ >= steps_.size()) {
         over_ = true;
         return;

@@ -72,6 +72,8 @@ class SteppedRun {
   private:
     void startRun(std::size_t first, std::size_t count);
     void finishRun();
+    bool deliver(Clock::time_point deadline);
+    void startNextRun();
     void setCodes(const std::array<int, kChannels>& codes);
     double outputDbfs(const Step& step) const;
     void tellLevels();
@@ -80,6 +82,8 @@ class SteppedRun {
     std::vector<Step> steps_;
     StepDone stepDone_;
     std::unique_ptr<MarkedRunner> runner_;
+    std::unique_ptr<MarkedRunner> finished_;  // a run whose steps are being handed over
+    std::size_t delivered_ = 0;
     bool probing_ = true;
     std::size_t nextStep_ = 0;               // the first step not yet measured
     std::size_t runSteps_ = 0;               // steps in the run in progress
