@@ -7,6 +7,7 @@
 
 #include "measure/dsp/generators.h"
 #include "measure/dsp/levels.h"
+#include "measure/procedures/gain_step.h"
 
 namespace selvar::measure {
 namespace {
@@ -15,17 +16,13 @@ constexpr double kLevelDbfs = -6.0;
 constexpr double kBlockSeconds = 0.2;  // twice the mute's block: 3 dB more below the noise
 constexpr double kSettleSeconds = 0.03;
 
-std::size_t frames(double seconds, double sampleRate) {
-    return std::size_t(std::lround(seconds * sampleRate));
-}
-
 }  // namespace
 
 CrosstalkPlan crosstalkPlan(double sampleRate, Channel into) {
     CrosstalkPlan plan;
     plan.into = into;
-    plan.blockStart = frames(kSettleSeconds, sampleRate);
-    plan.blockFrames = frames(kBlockSeconds, sampleRate);
+    plan.blockStart = framesOf(kSettleSeconds, sampleRate);
+    plan.blockFrames = framesOf(kBlockSeconds, sampleRate);
     const std::size_t length = plan.blockFrames + 2 * plan.blockStart;
     auto tone =
         dsp::sine({.frequencyHz = plan.toneHz, .amplitude = dsp::dbfsToAmplitude(kLevelDbfs)},

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <span>
 #include <vector>
 
 namespace selvar::measure {
+
+// A duration as whole frames at a rate.
+inline std::size_t framesOf(double seconds, double sampleRate) {
+    return std::size_t(std::lround(seconds * sampleRate));
+}
 
 // How much earlier than planned a change may take effect in the capture: a run without a
 // calibrated latency acts as its capture reaches a frame, which the card has played that long

@@ -18,22 +18,18 @@ constexpr double kBlockSeconds = 0.1;
 // MUTE line or a wait for a zero crossing takes to settle.
 constexpr double kSettleSeconds = 0.03;
 
-std::size_t frames(double seconds, double sampleRate) {
-    return std::size_t(std::lround(seconds * sampleRate));
-}
-
 }  // namespace
 
 MutePlan mutePlan(double sampleRate) {
     MutePlan plan;
-    plan.blockFrames = frames(kBlockSeconds, sampleRate);
-    plan.referenceStart = frames(kSettleSeconds, sampleRate);
-    const std::size_t early = frames(kUnknownLatencySeconds, sampleRate);
+    plan.blockFrames = framesOf(kBlockSeconds, sampleRate);
+    plan.referenceStart = framesOf(kSettleSeconds, sampleRate);
+    const std::size_t early = framesOf(kUnknownLatencySeconds, sampleRate);
     plan.muteFrame = plan.referenceStart + plan.blockFrames + early;
     plan.faintFrom = plan.muteFrame - early;
-    plan.mutedStart = plan.muteFrame + frames(kSettleSeconds, sampleRate);
+    plan.mutedStart = plan.muteFrame + framesOf(kSettleSeconds, sampleRate);
     plan.unmuteFrame = plan.mutedStart + plan.blockFrames + early;
-    const std::size_t length = plan.unmuteFrame + frames(kSettleSeconds, sampleRate);
+    const std::size_t length = plan.unmuteFrame + framesOf(kSettleSeconds, sampleRate);
     plan.body.left =
         dsp::sine({.frequencyHz = plan.toneHz, .amplitude = dsp::dbfsToAmplitude(kLevelDbfs)},
                   sampleRate, length);

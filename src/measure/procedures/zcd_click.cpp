@@ -22,10 +22,6 @@ constexpr double kTailSeconds = 0.06;    // after the last
 constexpr double kSearchBeforeSeconds = kUnknownLatencySeconds + kFitSeconds + 0.01;
 constexpr double kSearchAfterSeconds = 0.02 + kFitSeconds;
 
-std::size_t frames(double seconds, double sampleRate) {
-    return std::size_t(std::lround(seconds * sampleRate));
-}
-
 double median(std::vector<double> values) {
     if (values.empty()) {
         return 0.0;
@@ -47,10 +43,10 @@ ZcdClickPlan zcdClickPlan(double sampleRate, int highCode, int lowCode, std::uin
     std::uniform_real_distribution<double> phase(0.0, 1.0 / plan.toneHz);
     for (int i = 0; i < kClickChanges; ++i) {
         const double at = kLeadSeconds + i * kSpacingSeconds + phase(random);
-        plan.changes.push_back({frames(at, sampleRate), i % 2 == 0 ? lowCode : highCode});
+        plan.changes.push_back({framesOf(at, sampleRate), i % 2 == 0 ? lowCode : highCode});
     }
     const std::size_t length =
-        frames(kLeadSeconds + kClickChanges * kSpacingSeconds + kTailSeconds, sampleRate);
+        framesOf(kLeadSeconds + kClickChanges * kSpacingSeconds + kTailSeconds, sampleRate);
     const dsp::Tone tone{.frequencyHz = plan.toneHz, .amplitude = dsp::dbfsToAmplitude(kLevelDbfs)};
     plan.body.left = dsp::sine(tone, sampleRate, length);
     plan.body.right = plan.body.left;
@@ -60,8 +56,8 @@ ZcdClickPlan zcdClickPlan(double sampleRate, int highCode, int lowCode, std::uin
 std::vector<double> clickEnergies(dsp::FftCache& cache, const ZcdClickPlan& plan,
                                   const dsp::StereoBuffer& captured, double sampleRate) {
     std::vector<double> energies;
-    const std::size_t before = frames(kSearchBeforeSeconds, sampleRate);
-    const std::size_t span = before + frames(kSearchAfterSeconds, sampleRate);
+    const std::size_t before = framesOf(kSearchBeforeSeconds, sampleRate);
+    const std::size_t span = before + framesOf(kSearchAfterSeconds, sampleRate);
     for (const ScheduledCode& change : plan.changes) {
         const std::size_t start = change.frame - std::min(change.frame, before);
         if (start + span > captured.frames()) {
@@ -72,7 +68,7 @@ std::vector<double> clickEnergies(dsp::FftCache& cache, const ZcdClickPlan& plan
             const std::span<const float> samples(*channel);
             const std::size_t at =
                 start + locateGainChange(samples.subspan(start, span), sampleRate, plan.toneHz,
-                                         frames(kFitSeconds, sampleRate));
+                                         framesOf(kFitSeconds, sampleRate));
             const double dbfs = dsp::clickEnergyDbfs(cache, samples, sampleRate, std::int64_t(at));
             power += 0.5 * std::pow(10.0, dbfs / 10.0);
         }

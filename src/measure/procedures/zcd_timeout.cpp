@@ -19,22 +19,18 @@ constexpr double kTrialSeconds = 1.0;
 constexpr double kFitSeconds = 0.25;
 constexpr double kChangeSeconds = kFitSeconds + kUnknownLatencySeconds + 0.05;
 
-std::size_t frames(double seconds, double sampleRate) {
-    return std::size_t(std::lround(seconds * sampleRate));
-}
-
 }  // namespace
 
 ZcdTimeoutPlan zcdTimeoutPlan(double sampleRate, int highCode, int lowCode, std::uint64_t seed) {
     ZcdTimeoutPlan plan;
-    plan.trialFrames = frames(kTrialSeconds, sampleRate);
+    plan.trialFrames = framesOf(kTrialSeconds, sampleRate);
     std::mt19937_64 random(seed);
     // Right's phase at the change is left to chance; Left's is spread over its period.
     std::uniform_real_distribution<double> referencePhase(0.0, 1.0 / plan.referenceHz);
     for (int i = 0; i < kTimeoutTrials; ++i) {
         const double at =
             kChangeSeconds + double(i) / kTimeoutTrials / plan.slowHz + referencePhase(random);
-        plan.changes.push_back({std::size_t(i) * plan.trialFrames + frames(at, sampleRate),
+        plan.changes.push_back({std::size_t(i) * plan.trialFrames + framesOf(at, sampleRate),
                                 i % 2 == 0 ? lowCode : highCode});
     }
     const std::size_t length = std::size_t(kTimeoutTrials) * plan.trialFrames;
@@ -48,7 +44,7 @@ ZcdTimeoutPlan zcdTimeoutPlan(double sampleRate, int highCode, int lowCode, std:
 
 ZcdTimeoutResult zcdTimeoutResult(const ZcdTimeoutPlan& plan, const dsp::StereoBuffer& captured,
                                   double sampleRate) {
-    const std::size_t fit = frames(kFitSeconds, sampleRate);
+    const std::size_t fit = framesOf(kFitSeconds, sampleRate);
     double longest = 0.0;
     for (std::size_t start = 0; start + plan.trialFrames <= captured.frames();
          start += plan.trialFrames) {
