@@ -8,6 +8,12 @@
 #include "measure/procedures/marked_run.h"
 
 namespace selvar::measure {
+namespace {
+
+// Below this the markers were not heard: no cable, or a level lost in the noise.
+constexpr double kMinCorrelation = 0.3;
+
+}  // namespace
 
 // One run in progress, and what the port has carried across the check's runs.
 struct CheckJob::Run {
@@ -103,7 +109,7 @@ bool CheckJob::work(Clock::time_point deadline) {
             return true;
         }
         if (runner.gaveUp()) {
-            fail(Failure::NotAvailable, "the sound card slipped frames in every attempt");
+            fail(Failure::NotAvailable, "the sound card kept dropping or inserting frames");
             return false;
         }
         const RunCapture& capture = runner.capture();
@@ -112,6 +118,12 @@ bool CheckJob::work(Clock::time_point deadline) {
              {std::pair{Channel::Left, &body.left}, std::pair{Channel::Right, &body.right}}) {
             const auto span = capture.body(channel, 0, bodyFrames_);
             samples->assign(span.begin(), span.end());
+        }
+        // The analyses read the body where the plan put things: all of it must be there.
+        if (capture.markerCorrelation < kMinCorrelation || body.frames() < bodyFrames_) {
+            fail(Failure::NotAvailable,
+                 "the test signal did not come back: check the cables and the levels");
+            return false;
         }
         run_->runner.reset();
         ++runsDone_;
