@@ -39,10 +39,8 @@ double cardFloorDbfs(const std::optional<Calibration>& calibration, Channel chan
 std::vector<Gesture> codeGestures(const CodeSchedule& schedule) {
     std::vector<Gesture> gestures;
     for (const ScheduledCode& change : schedule) {
-        gestures.push_back({change.frame, [code = change.code](DutAccess& dut) {
-                                dut.setCode(Channel::Left, code);
-                                dut.setCode(Channel::Right, code);
-                            }});
+        gestures.push_back(
+            {change.frame, [code = change.code](DutAccess& dut) { setBoth(dut, code); }});
     }
     return gestures;
 }
@@ -52,8 +50,8 @@ std::vector<Gesture> codeGestures(const CodeSchedule& schedule) {
 // slipped frames must not follow the timing there.
 FaintSpans aroundChanges(const CodeSchedule& schedule, double sampleRate, double lateSeconds) {
     FaintSpans spans;
-    const auto early = std::size_t(std::lround(kUnknownLatencySeconds * sampleRate));
-    const auto late = std::size_t(std::lround(lateSeconds * sampleRate));
+    const std::size_t early = framesOf(kUnknownLatencySeconds, sampleRate);
+    const std::size_t late = framesOf(lateSeconds, sampleRate);
     for (const ScheduledCode& change : schedule) {
         spans.emplace_back(change.frame - std::min(change.frame, early), change.frame + late);
     }
