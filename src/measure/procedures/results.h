@@ -63,6 +63,8 @@ struct MuteResult {
 
 struct CrosstalkResult {
     std::array<std::optional<double>, kChannels> db;  // into this channel from the other
+    // The reading lay at the card's floor: the crosstalk is at most db.
+    std::array<bool, kChannels> floorLimited{};
 };
 
 struct ZcdClickResult {
