@@ -70,7 +70,14 @@ MarkedRunner::MarkedRunner(audio::AudioPort& port, PortStream& stream, dsp::FftC
     audible_.emplace_back(audible, reference_.size());
     run.signal.left.resize(tail, 0.0F);
     run.signal.right.resize(tail, 0.0F);
-    played_ = dsp::interleave(run.signal);
+    // A sound server starts capturing some time after it starts playing, and what it plays
+    // meanwhile never comes back: the first run on a stream is led in with silence.
+    if (stream_.played == 0) {
+        leadFrames_ = std::size_t(kFreshStreamLeadSeconds * rate);
+    }
+    played_.assign(leadFrames_ * 2, 0.0F);
+    const std::vector<float> signal = dsp::interleave(run.signal);
+    played_.insert(played_.end(), signal.begin(), signal.end());
     startAttempt();
 }
 
@@ -79,7 +86,8 @@ void MarkedRunner::startAttempt() {
     recentFrom_ = 0;
     playedFrames_ = 0;
     nextEvent_ = 0;
-    backlog_ = stream_.backlog();
+    // The lead-in goes ahead of the run as the earlier runs' frames still on their way do.
+    backlog_ = stream_.backlog() + std::int64_t(leadFrames_);
     fireDue();
 }
 
@@ -198,6 +206,48 @@ std::vector<dsp::Glitch> MarkedRunner::findGlitches(std::span<const float> heard
     return found;
 }
 
+// The opening marker lies within the longest latency waited for, so the search stops there
+// (a transform of the whole run would hold the slice for tens of ms). A sound server's latency
+// can exceed a short run, so the opening marker may lie beyond where the closing one was
+// played: the search goes window by window, each shorter than the markers' distance so that
+// none holds both whole, and overlapping by a marker so that none is cut; the first window
+// with a marker in it has the opening one.
+dsp::Alignment MarkedRunner::findOpeningMarker(std::span<const float> heard) const {
+    const std::size_t end = std::min(
+        heard.size(), std::size_t(backlog_) + marker_.size() + latencyFrames_ + kHeadSlack);
+    const std::size_t window = lastMarkerStart_;
+    const std::size_t stride = window - marker_.size();
+    dsp::Alignment best;
+    for (std::size_t from = 0; from + marker_.size() <= end; from += stride) {
+        dsp::Alignment found =
+            dsp::align(cache_, marker_, heard.subspan(from, std::min(window, end - from)));
+        found.lagFrames += std::int64_t(from);
+        found.lag += double(from);
+        if (found.correlation >= kTrustedCorrelation) {
+            return found;
+        }
+        if (found.correlation > best.correlation) {
+            best = found;
+        }
+    }
+    return best;
+}
+
+// Where the opening marker lies against where the run's counting expects it: the latency.
+std::int64_t MarkedRunner::latencyOf(const dsp::Alignment& first) {
+    // The lead-in ran on the capture's clock too.
+    const std::int64_t latency =
+        first.lagFrames - backlog_ - std::llround(double(leadFrames_) * result_.driftPpm * 1e-6);
+    if (latency >= 0 || first.correlation < kTrustedCorrelation) {
+        return latency;
+    }
+    // Frames counted as on their way that the capture never delivered (played before it
+    // started): from now on they count as delivered, so that later runs place their events by
+    // a latency of 0 and up.
+    stream_.captured -= latency;
+    return 0;
+}
+
 // Where the markers lie gives the latency and the drift; the timing followed through the run
 // between them gives the glitches. Both channels together, so that either one's chip may be
 // muted or turned down for a while.
@@ -205,12 +255,7 @@ bool MarkedRunner::analyse() {
     dsp::StereoBuffer captured = dsp::deinterleave(capturedInterleaved_);
     const std::vector<float> heard = mono(captured, captured.frames());
     const std::span<const float> all(heard);
-    // The opening marker lies within the longest latency waited for: no need to correlate
-    // the whole run (a transform of seconds would hold the slice for tens of ms).
-    const std::size_t head =
-        std::min({heard.size(), lastMarkerStart_ + std::size_t(backlog_),
-                  std::size_t(backlog_) + marker_.size() + latencyFrames_ + kHeadSlack});
-    const dsp::Alignment first = dsp::align(cache_, marker_, all.first(head));
+    const dsp::Alignment first = findOpeningMarker(all);
     const auto margin = std::int64_t(64 + kClockSlack * double(lastMarkerStart_));
     const auto from = std::size_t(
         std::clamp<std::int64_t>(first.lagFrames + std::int64_t(lastMarkerStart_) - margin, 0,
@@ -218,10 +263,10 @@ bool MarkedRunner::analyse() {
     const dsp::Alignment last = dsp::align(cache_, marker_, all.subspan(from));
 
     result_.firstMarker = first.lag;
-    result_.latencyFrames = first.lagFrames - backlog_;
     result_.driftPpm =
         ((last.lag + double(from) - first.lag) / double(lastMarkerStart_) - 1.0) * 1e6;
     result_.markerCorrelation = std::min(first.correlation, last.correlation);
+    result_.latencyFrames = latencyOf(first);
     result_.glitches = findGlitches(heard, first.lag, result_.driftPpm);
     if (result_.markerCorrelation >= kTrustedCorrelation) {
         stream_.driftPpm = result_.driftPpm;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "measure/dsp/alignment.h"
 #include "measure/dsp/buffers.h"
 #include "measure/dsp/fft.h"
 #include "measure/dsp/glitch.h"
@@ -28,6 +29,11 @@ struct RunEvent {
     std::int64_t frame = 0;  // of the run as played (frame 0 is the opening marker's first)
     std::function<void()> act;
 };
+
+// The most a sound card's path is waited for before its latency is known: a sound server
+// starting its streams adds half a second and more (0.51 s through a null sink and its monitor).
+inline constexpr double kLongestCardLatencySeconds = 1.0;
+inline constexpr double kFreshStreamLeadSeconds = 0.5;
 
 // What one run plays, and when it acts on the chip.
 struct RunPlan {
@@ -48,7 +54,7 @@ struct RunPlan {
     // to follow.
     std::optional<double> expectedDriftPpm;
     // The largest latency to capture for: the run ends this long after its closing marker.
-    double maxLatencySeconds = 0.25;
+    double maxLatencySeconds = kLongestCardLatencySeconds;
 };
 
 // What has gone through an open port, across runs. A run plays a little more silence than it
@@ -115,6 +121,8 @@ class MarkedRunner {
     void fireDue();
     std::int64_t captureFrameOf(const RunEvent& event) const;
     bool analyse();
+    dsp::Alignment findOpeningMarker(std::span<const float> heard) const;
+    std::int64_t latencyOf(const dsp::Alignment& first);
     std::vector<dsp::Glitch> findGlitches(std::span<const float> heard, double firstLag,
                                           double driftPpm) const;
 
@@ -131,6 +139,7 @@ class MarkedRunner {
     std::size_t lastMarkerStart_ = 0;
     std::size_t wanted_ = 0;         // frames to capture
     std::size_t latencyFrames_ = 0;  // the most waited for
+    std::size_t leadFrames_ = 0;     // silence ahead of the opening marker
     std::size_t playedFrames_ = 0;
     std::size_t nextEvent_ = 0;
     std::int64_t backlog_ = 0;  // capture frames of earlier runs still to come

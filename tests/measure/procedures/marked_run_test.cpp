@@ -153,7 +153,8 @@ TEST(MarkedRun, RepeatsARunWithGlitches) {
     audio::test::FakeBoard board;
     std::vector<std::int64_t> slips;
     for (int i = 0; i < 100; ++i) {
-        slips.push_back(4800 + 1200 * i);
+        // After the silence a fresh stream is led in with, where a slip would go unseen.
+        slips.push_back(std::int64_t(kFreshStreamLeadSeconds * kRate) + 4800 + 1200 * i);
     }
     SimAudioPort sim(board);
     SlippingPort port(sim, slips);

@@ -65,7 +65,10 @@ TEST(PulseSession, CalibratesLoopThroughAndReadsUnityGainAtFiveCodes) {
     const QueryReply calibration = run(session.calibrate(test::into(calibrated)), calibrated);
     ASSERT_EQ(calibration.failure, Failure::None) << calibration.detail;
     ASSERT_TRUE(session.calibration());
-    EXPECT_GT(session.calibration()->latencyMs, 0.0) << "no latency found";
+    // A null sink hands its frames straight to its monitor: beyond the capture's late start
+    // (taken out by the run) its loop adds nothing a run can wait for.
+    EXPECT_GE(session.calibration()->latencyMs, 0.0);
+    EXPECT_LT(session.calibration()->latencyMs, 100.0);
     RecordProperty("latency_ms", std::to_string(session.calibration()->latencyMs));
 
     for (const int code : {1, 64, 128, 192, 255}) {
