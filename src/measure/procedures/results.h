@@ -78,9 +78,9 @@ struct ZcdTimeoutResult {
 
 // What the operator holds results to; saved with them and printed in every report.
 struct Limits {
-    double gainErrorDb = 0.5;  // |measured - set| <=
-    double stepErrorDb = 0.1;  // |step - 0.5 dB| <=
-    double matchingDb = 0.2;   // |Left - Right| <=
+    double gainErrorDb = 0.5;    // |measured - set| <=
+    double stepErrorDb = 0.1;    // |step - 0.5 dB| <=
+    double matchingDb = 0.2;     // |Left - Right| <=
     double muteDepthDb = 100.0;  // >=
     double thdnDb = -80.0;       // <=
 };
