@@ -9,8 +9,8 @@
 #include <QPdfWriter>
 #include <cstdio>
 
+#include "measure/report/saved_bytes.h"
 #include "measure/report/sweep_charts.h"
-#include "platform/atomic_save.h"
 
 namespace selvar::measure {
 namespace {
@@ -215,13 +215,8 @@ QByteArray reportPdf(const ReportContent& content) {
 
 bool saveReportPdf(const std::string& path, const ReportContent& content, std::string& error) {
     const QByteArray pdf = reportPdf(content);
-    return platform::saveAtomically(
-        path,
-        [&pdf](std::FILE* file) {
-            return std::fwrite(pdf.constData(), 1, pdf.size(), file) ==
-                   static_cast<std::size_t>(pdf.size());
-        },
-        error);
+    return saveBytes(path, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())),
+                     error);
 }
 
 }  // namespace selvar::measure

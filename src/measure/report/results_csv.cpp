@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/atomic_save.h"
+#include "measure/report/saved_bytes.h"
 
 namespace selvar::measure {
 namespace {
@@ -177,12 +177,7 @@ bool readResultsCsv(const std::string& text, ResultsFile& file, std::string& err
 bool saveResultsCsv(const std::string& path, const ReportSetup& setup, const Limits& limits,
                     const std::vector<SweepRow>& rows, std::string& error) {
     const std::string text = resultsCsv(setup, limits, rows);
-    return platform::saveAtomically(
-        path,
-        [&text](std::FILE* file) {
-            return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        },
-        error);
+    return saveBytes(path, text, error);
 }
 
 }  // namespace selvar::measure

@@ -56,7 +56,9 @@ std::vector<Points> pointsFor(Plot plot, const PlotData& d, Points& marked) {
                 for (int ch = 0; ch < kChannels; ++ch) {
                     if (r.gainDb[ch]) {
                         out[ch].append({double(r.code), *r.gainDb[ch]});
-                        markIf(r.fails(Check::GainError), r.code, *r.gainDb[ch]);
+                        // Only the channel that is off, not its partner in the same row.
+                        markIf(r.errorDb[ch] && std::abs(*r.errorDb[ch]) > l.gainErrorDb, r.code,
+                               *r.gainDb[ch]);
                     }
                 }
                 if (r.code > 0) {
@@ -213,7 +215,7 @@ std::unique_ptr<QChart> makeChart(Plot plot) {
     return chart;
 }
 
-void fillChart(QChart& chart, Plot plot, const PlotData& data) {
+void fillChart(QChart& chart, Plot plot, const PlotData& data, bool fit) {
     Points marked;
     const std::vector<Points> lines = pointsFor(plot, data, marked);
     const QList<QAbstractSeries*> series = chart.series();
@@ -221,7 +223,9 @@ void fillChart(QChart& chart, Plot plot, const PlotData& data) {
         static_cast<QXYSeries*>(series[static_cast<int>(i)])->replace(lines[i]);
     }
     static_cast<QXYSeries*>(series.back())->replace(marked);
-    fitAxes(chart, plot, lines);
+    if (fit) {
+        fitAxes(chart, plot, lines);
+    }
 }
 
 }  // namespace selvar::measure

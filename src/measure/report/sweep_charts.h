@@ -38,7 +38,7 @@ struct PlotData {
 };
 
 // Replaces the chart's points with the data's, codes outside the limits marked, and fits the
-// axes to them.
-void fillChart(QChart& chart, Plot plot, const PlotData& data);
+// axes to them unless the operator's zoom is to be kept.
+void fillChart(QChart& chart, Plot plot, const PlotData& data, bool fit = true);
 
 }  // namespace selvar::measure

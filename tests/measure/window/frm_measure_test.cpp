@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The measurement window offscreen: the table and the plots' marks for a sweep with errors put in
+// by hand, and the window as a view of the session (limits, the jobs Start makes).
+#include <gtest/gtest.h>
+
+#include <QChart>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QXYSeries>
+
+#include "../report/sweep_fixture.h"
+#include "measure/window/frm_measure.h"
+#include "measure/window/sweep_view.h"
+
+namespace selvar::measure {
+namespace {
+
+using test::kInjected;
+
+class NoBench : public AudioBench {
+  public:
+    audio::AudioPort* portFor(int, Failure& failure) override {
+        failure = Failure::NoDevice;
+        return nullptr;
+    }
+    audio::AudioPort* loopThroughPort(Failure& failure) override { return portFor(0, failure); }
+    std::unique_ptr<DutAccess> dut(int) override { return nullptr; }
+    std::string outputDevice() const override { return {}; }
+    std::string inputDevice() const override { return {}; }
+};
+
+struct Shown {
+    Limits limits;
+    std::vector<SweepRow> rows;
+    SweepView view;
+    explicit Shown(const SweepResult& sweep) : rows(sweepRows(sweep, limits)) {
+        view.show(PlotData{&rows, &limits, nullptr, nullptr});
+    }
+    QTableWidget& table() { return *view.findChild<QTableWidget*>("tblResults"); }
+};
+
+TEST(MeasureWindow, TableShowsEachInjectedCodeWithItsMark) {
+    Shown shown(test::sweepOf(kInjected));
+    QTableWidget& table = shown.table();
+    ASSERT_EQ(table.rowCount(), static_cast<int>(kInjected.size()));
+    for (int row = 0; row < table.rowCount(); ++row) {
+        const test::Injected& want = kInjected[static_cast<std::size_t>(row)];
+        EXPECT_EQ(table.item(row, 0)->text().toInt(), want.code);
+        EXPECT_EQ(table.item(row, 8)->text().toStdString(), want.failed ? "FAIL" : "pass")
+            << want.code;
+    }
+    const QStringList lines = shown.view.tableText().split('\n');
+    EXPECT_EQ(lines[0],
+              "code\tset dB\tLeft dB\tRight dB\terror L\terror R\tstep dB\tTHD+N\tresult");
+    EXPECT_EQ(lines[5], "154\t-19.0\t-18.400\t-18.700\t0.600\t0.300\t1.050\t-90.0\tFAIL");
+    // Sorted by value, not by text: -70 dB is the worst THD+N.
+    table.sortByColumn(7, Qt::DescendingOrder);
+    EXPECT_EQ(table.item(0, 0)->text(), "153");
+}
+
+TEST(MeasureWindow, PlotsMarkTheCodesOutsideTheLimits) {
+    Shown shown(test::sweepOf(kInjected));
+    struct Case {
+        Plot plot;
+        QList<QPointF> marked;
+    };
+    const Case cases[] = {
+        {Plot::Gain, {{154, -18.4}, {155, -17.9}, {155, -17.9}}},
+        {Plot::Matching, {{152, -0.25}, {153, -0.25}, {154, 0.3}}},
+        {Plot::Step, {{152, 0.8}, {154, 1.05}, {155, 0.8}}},
+    };
+    for (const Case& c : cases) {
+        const auto* marks = static_cast<QXYSeries*>(shown.view.chart(c.plot).series().back());
+        ASSERT_EQ(marks->count(), c.marked.size()) << plotFileStem(c.plot).toStdString();
+        for (int i = 0; i < marks->count(); ++i) {
+            EXPECT_NEAR(marks->at(i).x(), c.marked[i].x(), 1e-9);
+            EXPECT_NEAR(marks->at(i).y(), c.marked[i].y(), 1e-9);
+        }
+    }
+}
+
+TEST(MeasureWindow, WindowEditsTheSessionsLimitsAndHandsStartsJobOn) {
+    NoBench bench;
+    MeasurementSession session(bench);
+    std::vector<std::string> started;
+    frmMeasure window(session, {.startJob = [&started](std::unique_ptr<control::Job> job) {
+                          started.push_back(job->description());
+                      }});
+    auto* gain = window.findChild<QDoubleSpinBox*>("spnGainError");
+    gain->setValue(0.25);
+    emit gain->editingFinished();
+    EXPECT_EQ(session.limits().gainErrorDb, 0.25);
+
+    Limits remote;
+    remote.thdnDb = -95.0;
+    session.setLimits(remote);  // as a remote command would
+    EXPECT_EQ(window.findChild<QDoubleSpinBox*>("spnThdn")->value(), -95.0);
+
+    window.findChild<QComboBox*>("cmbDut")->setCurrentIndex(1);
+    window.findChild<QComboBox*>("cmbProcedure")->setCurrentIndex(0);
+    window.findChild<QPushButton*>("btnStart")->click();
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0], "DUT2 gain sweep");
+}
+
+}  // namespace
+}  // namespace selvar::measure
