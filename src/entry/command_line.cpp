@@ -60,6 +60,7 @@ struct Parser {
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
+    QCommandLineOption measure{"measure", "Open the measurement window at start-up."};
     RemoteOptionSet remote;
     AudioOptionSet audio;
     // Every option the parser takes, under the heading the usage shows it: an option cannot be
@@ -69,8 +70,14 @@ struct Parser {
         {"Simulated board", {&simChips, &simIdleLine, &simAccessNs, &audio.simAnalog()}},
         {"Traces", {&trace, &monitor}},
         {"Remote control", remote.options()},
-        {"Measurement", audio.options()},
+        {"Measurement", withMeasure(audio.options())},
         {"Other", {&quitAfterStart, &help, &version}}};
+
+    std::vector<const QCommandLineOption*> withMeasure(
+        std::vector<const QCommandLineOption*> list) {
+        list.insert(list.begin(), &measure);
+        return list;
+    }
 
     Parser() {
         for (const OptionGroup& group : groups) {
@@ -311,6 +318,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
+    out.openMeasure = p.qt.isSet(p.measure);
     return p.remote.interpret(p.qt, out.remote, error) &&
            p.audio.interpret(p.qt, out.port.backend, out.audio, error);
 }

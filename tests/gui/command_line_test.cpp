@@ -106,6 +106,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
          }},
         {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
+        {{"--measure"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMeasure); }},
         {{"--no-gui", "--scpi-port", "5025", "--scpi-listen", "::", "--scpi-listen", "10.0.0.2"},
          [](const RunOptions& o) {
              EXPECT_TRUE(o.remote.noGui);

@@ -103,6 +103,7 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
         {"btnDUT1", "frmEntry", "DUT1 Panel", "Show: PC-side DUT"},
         {"btnDUT2", "frmEntry", "DUT2 Panel", "Show: far-side DUT"},
         {"btnBus", "frmEntry", "Bus Monitor", "Show: bus monitor"},
+        {"btnMeasure", "frmEntry", "Measure", "Show: measurement window"},
         {"btnSaveSetup", "frmEntry", "Save Setup...", "Save: port, boards, gains, lines, ramps"},
         {"btnLoadSetup", "frmEntry", "Load Setup...", "Load: a saved setup"},
     };

@@ -10,7 +10,13 @@
 #include <QTableWidget>
 #include <QXYSeries>
 
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "../../gui/entry_test_program.h"
 #include "../report/sweep_fixture.h"
+#include "entry/frm_entry.h"
+#include "entry/panel_instrument.h"
 #include "measure/window/frm_measure.h"
 #include "measure/window/sweep_view.h"
 
@@ -103,6 +109,65 @@ TEST(MeasureWindow, WindowEditsTheSessionsLimitsAndHandsStartsJobOn) {
     window.findChild<QPushButton*>("btnStart")->click();
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], "DUT2 gain sweep");
+}
+
+TEST(MeasureWindow, MeasureButtonShowsTheWindowOnceTheProgramGivesOne) {
+    entry::testing::TestProgram p;
+    auto& button = p.control<QPushButton>(p.entry(), "btnMeasure");
+    EXPECT_FALSE(button.isEnabled());
+    QWidget window;
+    int built = 0;
+    p.entry().attachMeasureWindow([&]() -> QWidget& {
+        ++built;
+        return window;
+    });
+    EXPECT_EQ(built, 0);  // nothing is built before it is asked for
+    button.click();
+    EXPECT_EQ(built, 1);
+    EXPECT_TRUE(window.isVisible());
+}
+
+// MMEMory:STORe:RESults and :REPort: a whole file, or the failure's kind and the system's reason
+// with nothing left under the name.
+TEST(MeasureWindow, RemoteStoreWritesWholeFilesOrSaysWhy) {
+    using Status = control::SetupFileResult::Status;
+    entry::testing::TestProgram p;
+    auto& instrument = dynamic_cast<entry::PanelInstrument&>(p.program().instrument());
+    NoBench bench;
+    MeasurementSession session(bench);
+    instrument.attachMeasurement(session, [] {
+        ReportSetup s;
+        s.version = "1.2.3";
+        return s;
+    });
+    QTemporaryDir dir;
+    struct Case {
+        QString name;
+        bool report;
+        Status status;
+        const char* starts;  // the file's first bytes, when written
+    };
+    const Case cases[] = {
+        {"r.csv", false, Status::Done, "# program,Selvar Control 1.2.3"},
+        {"r.pdf", true, Status::Done, "%PDF"},
+        {"missing/r.pdf", true, Status::NotFound, nullptr},
+        {"missing/r.csv", false, Status::NotFound, nullptr},
+        {"", false, Status::NotWritten, nullptr},  // the folder itself
+    };
+    for (const Case& c : cases) {
+        const QString path = c.name.isEmpty() ? dir.path() : dir.filePath(c.name);
+        const control::SetupFileResult r = c.report ? instrument.saveReport(path.toStdString())
+                                                    : instrument.saveResults(path.toStdString());
+        EXPECT_EQ(r.status, c.status) << c.name.toStdString() << ": " << r.reason;
+        QFile file(path);
+        if (c.starts) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll().startsWith(c.starts)) << c.name.toStdString();
+        } else {
+            EXPECT_FALSE(r.reason.empty());
+            EXPECT_TRUE(c.name.isEmpty() || !file.exists()) << c.name.toStdString();
+        }
+    }
 }
 
 }  // namespace
