@@ -118,7 +118,7 @@ void frmMeasure::refreshNow() {
     const int code = spnCode_->value();
     const CodeResult* spectrum = sweep && sweep->codes[code] ? &*sweep->codes[code] : nullptr;
     const std::optional<ZcdClickResult>& zcd = session_.zcdClick();
-    view_->show(PlotData{&rows, &limits, spectrum, &zcd});
+    view_->showResults(PlotData{&rows, &limits, spectrum, &zcd});
 }
 
 std::unique_ptr<MeasurementJob> frmMeasure::makeJob(Procedure procedure) {

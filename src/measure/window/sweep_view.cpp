@@ -68,7 +68,13 @@ SweepView::SweepView(QWidget* parent) : QWidget(parent) {
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Widths fixed once from the widest text a column holds: fitting them to the contents
+    // would measure every cell at every refresh.
+    const int digits = table_->fontMetrics().horizontalAdvance("-100.000") + 12;
+    for (int c = 0; c < kColumns.size(); ++c) {
+        table_->setColumnWidth(
+            c, std::max(digits, table_->fontMetrics().horizontalAdvance(kColumns[c]) + 24));
+    }
     table_->setSortingEnabled(true);
     table_->sortByColumn(0, Qt::AscendingOrder);
     auto* copy = new QShortcut(QKeySequence::Copy, table_, nullptr, nullptr, Qt::WidgetShortcut);
@@ -93,7 +99,7 @@ Plot SweepView::currentPlot() const {
     return plots.front();
 }
 
-void SweepView::show(const PlotData& data) {
+void SweepView::showResults(const PlotData& data) {
     shown_ = *data.rows;
     for (Plot plot : kPlots) {
         PlotView* view = views_[static_cast<std::size_t>(plot)];

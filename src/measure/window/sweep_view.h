@@ -24,7 +24,7 @@ class SweepView : public QWidget {
 
     // Shows the data: every plot refilled (keeping a zoom the operator chose), the table's rows
     // replaced.
-    void show(const PlotData& data);
+    void showResults(const PlotData& data);
     // The table as tab-separated text, header first, rows in the order shown.
     QString tableText() const;
     void copyTable() const;  // to the clipboard

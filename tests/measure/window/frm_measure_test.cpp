@@ -42,7 +42,7 @@ struct Shown {
     std::vector<SweepRow> rows;
     SweepView view;
     explicit Shown(const SweepResult& sweep) : rows(sweepRows(sweep, limits)) {
-        view.show(PlotData{&rows, &limits, nullptr, nullptr});
+        view.showResults(PlotData{&rows, &limits, nullptr, nullptr});
     }
     QTableWidget& table() { return *view.findChild<QTableWidget*>("tblResults"); }
 };
