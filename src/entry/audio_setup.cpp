@@ -22,6 +22,37 @@ AudioSetup::AudioSetup(AudioOptions options, const platform::BoardRegisters* boa
 
 AudioSetup::~AudioSetup() = default;
 
+bool AudioSetup::usable() const {
+    return !output_.empty() && !input_.empty() && (output_ != kSimAudioDevice || board_ != nullptr);
+}
+
+void AudioSetup::dropPort() {
+    port_.reset();
+    controls_.reset();
+    sim_ = nullptr;
+}
+
+// The simulated path is a loop of its own: it never plays into one card and records another.
+void AudioSetup::setDevice(std::string& end, std::string& other, const std::string& device) {
+    dropPort();
+    if (device == kSimAudioDevice) {
+        output_ = input_ = kSimAudioDevice;
+        return;
+    }
+    end = device;
+    if (other == kSimAudioDevice) {
+        other.clear();
+    }
+}
+
+void AudioSetup::setOutputDevice(const std::string& device) {
+    setDevice(output_, input_, device);
+}
+
+void AudioSetup::setInputDevice(const std::string& device) {
+    setDevice(input_, output_, device);
+}
+
 audio::AudioPort* AudioSetup::port() {
     if (port_ || output_.empty() || input_.empty()) {
         return port_.get();
@@ -33,6 +64,7 @@ audio::AudioPort* AudioSetup::port() {
         controls_ = std::make_unique<audio::SimBoardControls>(*board_);
         auto sim = std::make_unique<audio::SimAudioPort>(*controls_, options_.simAnalog);
         sim->setChip(options_.dut - 1);
+        sim_ = sim.get();
         port_ = std::move(sim);
     } else {
         port_ = std::make_unique<audio::QtAudioPort>(QByteArray::fromStdString(output_),

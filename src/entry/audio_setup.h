@@ -12,6 +12,7 @@ class BoardRegisters;
 namespace selvar::audio {
 class AudioPort;
 class AnalogControls;
+class SimAudioPort;
 }  // namespace selvar::audio
 
 namespace selvar::entry {
@@ -34,6 +35,20 @@ class AudioSetup {
     // The port over the devices, made on the first call; null when either end is none, or
     // when sim is named where there is no simulated board (no audio hardware).
     audio::AudioPort* port();
+    // The port when port() made the simulated path, else null.
+    audio::SimAudioPort* simulatedPort() const { return sim_; }
+    // Whether port() has something to make: both ends named, sim only on a simulated board.
+    bool usable() const;
+    // Whether the simulated path can be named here.
+    bool simulationAvailable() const { return board_ != nullptr; }
+
+    // Another device at one end; the port is made afresh at its next use. "sim" at one end
+    // puts the simulated path at both, and a real device at one end takes the other off it.
+    void setOutputDevice(const std::string& device);
+    void setInputDevice(const std::string& device);
+    // The board a real card is cabled to (--audio-dut), 1 or 2.
+    int cabledDut() const { return options_.dut; }
+    void setCabledDut(int dut) { options_.dut = dut; }
 
   private:
     AudioOptions options_;
@@ -42,6 +57,10 @@ class AudioSetup {
     std::string input_;
     std::unique_ptr<audio::AnalogControls> controls_;
     std::unique_ptr<audio::AudioPort> port_;
+    audio::SimAudioPort* sim_ = nullptr;
+
+    void dropPort();
+    void setDevice(std::string& end, std::string& other, const std::string& device);
 };
 
 }  // namespace selvar::entry

@@ -75,12 +75,22 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
         program.keepObserver(std::move(trace));
     }
     selvar::entry::frmEntry& entry = program.start();
+    // A calibration named on the command line that cannot be used is a usage error, found
+    // before any window shows.
+    if (std::string reason; !program.measurements().loadCalibrationFile(reason)) {
+        std::fputs(selvar::entry::usageErrorText(
+                       "--calibration " + program.audio().options().calibrationPath + ": " + reason)
+                       .c_str(),
+                   stderr);
+        return selvar::entry::kUsageExitStatus;
+    }
     // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops
     // first, after its move in progress.
     selvar::entry::TerminationSignals termination([&entry] { entry.close(); });
     program.panelsLink().stopRampsOn(termination.request());
     selvar::entry::RemoteRun remote(options.remote, program.instrument(),
                                     [&entry] { entry.close(); });
+    remote.setMeasurements(&program.measurements());
     if (std::string error; !remote.start(error)) {
         std::fprintf(stderr, "selvar: %s\n", error.c_str());
         return 1;

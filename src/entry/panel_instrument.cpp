@@ -269,9 +269,12 @@ std::string PanelInstrument::version() const {
     return SELVAR_VERSION;
 }
 
-// Audio measurement joins this list ("AUDIO") once the program carries it.
 std::vector<std::string> PanelInstrument::options() const {
-    return platform::usableBackends(platform::realSystemCalls());
+    std::vector<std::string> options = platform::usableBackends(platform::realSystemCalls());
+    if (audioUsable_ && audioUsable_()) {
+        options.emplace_back("AUDIO");
+    }
+    return options;
 }
 
 }  // namespace selvar::entry

@@ -66,6 +66,8 @@ class PanelInstrument final : public control::Instrument {
 
     std::string version() const override;
     std::vector<std::string> options() const override;
+    // Whether a measurement has a sound card now: *OPT? names AUDIO then.
+    void setAudioUsable(std::function<bool()> usable) { audioUsable_ = std::move(usable); }
 
     bool jobRunning() const override;
     void abortJob() override;
@@ -80,6 +82,7 @@ class PanelInstrument final : public control::Instrument {
     const modGlblData& glbl_;
     const PanelsLink& link_;
     JobDriver& jobs_;
+    std::function<bool()> audioUsable_;
     const measure::MeasurementSession* session_ = nullptr;
     std::function<measure::ReportSetup()> reportSetup_;
 };

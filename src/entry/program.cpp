@@ -32,6 +32,7 @@ monitor::frmBus& Program::frmBus() {
 
 Program::~Program() {
     // The observers of the port must not outlive the attachments that name them.
+    measurements_.reset();
     instrument_.reset();
     entry_.reset();
     keptAttachments_.clear();
@@ -58,9 +59,21 @@ frmEntry& Program::start() {
     QObject::connect(&entry.stopButton(), &QPushButton::clicked, &jobs_, &JobDriver::stop);
     QObject::connect(&jobs_, &JobDriver::started, &entry, &frmEntry::showJob);
     QObject::connect(&jobs_, &JobDriver::finished, &entry, [&entry] { entry.showJob({}); });
-    instrument_ = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
+    auto instrument = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
+    measurements_ = std::make_unique<ProgramMeasurements>(
+        audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
+        [&entry](const QString& text) { entry.showJob(text); });
+    instrument->setAudioUsable([this] { return measurements_->usable(); });
+    instrument_ = std::move(instrument);
     entry_->attachInstrument(*instrument_);
     return *entry_;
+}
+
+ProgramMeasurements& Program::measurements() const {
+    if (!measurements_) {
+        throw std::logic_error("the program has not started");
+    }
+    return *measurements_;
 }
 
 control::Instrument& Program::instrument() const {

@@ -10,6 +10,7 @@
 #include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
+#include "entry/program_measurements.h"
 #include "monitor/bus_capture.h"
 #include "platform/selected_port.h"
 
@@ -60,6 +61,9 @@ class Program {
     monitor::BusCapture& capture() { return capture_; }
     // The sound card measurements run over; on a simulated port, the board's analog path.
     AudioSetup& audio() { return audio_; }
+    // The measurements, their results and the sound card's choice; after start(). The session
+    // within is made on first use.
+    ProgramMeasurements& measurements() const;
     // The bus monitor window, built when first asked for (most runs never open it), hidden
     // until shown.
     monitor::frmBus& frmBus();
@@ -81,6 +85,7 @@ class Program {
     AudioSetup audio_;
     std::unique_ptr<frmEntry> entry_;
     std::unique_ptr<control::Instrument> instrument_;
+    std::unique_ptr<ProgramMeasurements> measurements_;
 };
 
 }  // namespace selvar::entry

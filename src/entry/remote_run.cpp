@@ -32,6 +32,7 @@ bool RemoteRun::start(std::string& error) {
         if (!script_) {
             return false;
         }
+        script_->setMeasurements(measurements_);
     }
     return !options_.scpiPort || listen(error);
 }
@@ -47,6 +48,7 @@ bool RemoteRun::listen(std::string& error) {
         }
     }
     server_ = std::make_unique<remote::ScpiServer>(instrument_);
+    server_->setMeasurements(measurements_);
     server_->setIdleTimeout(std::chrono::seconds(options_.idleTimeoutS));
     QObject::connect(server_.get(), &remote::ScpiServer::exitRequested, &context_,
                      [this] { end_(); });

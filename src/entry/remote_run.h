@@ -11,7 +11,8 @@
 
 namespace selvar::remote {
 class ScpiServer;
-}
+class MeasurementHost;
+}  // namespace selvar::remote
 
 namespace selvar::entry {
 
@@ -33,6 +34,8 @@ class RemoteRun {
     bool start(std::string& error);
     // 1 once the script has queued an error or could not be read or answered, else 0.
     int status() const { return status_; }
+    // The measurement's side of the program, handed to the front ends start() makes.
+    void setMeasurements(remote::MeasurementHost* measurements) { measurements_ = measurements; }
 
   private:
     bool listen(std::string& error);
@@ -43,6 +46,7 @@ class RemoteRun {
     QObject context_;  // for the server's exit request
     std::unique_ptr<remote::ScpiServer> server_;
     std::unique_ptr<ScriptFeed> script_;
+    remote::MeasurementHost* measurements_ = nullptr;
     int status_ = 0;
 };
 

@@ -35,6 +35,11 @@ class ScriptFeed : public QObject {
                                             std::string& error);
     ~ScriptFeed() override;
 
+    // The measurement's side of the program; set before the event loop runs the script.
+    void setMeasurements(remote::MeasurementHost* measurements) {
+        runner_.setMeasurements(measurements);
+    }
+
   private:
     ScriptFeed(int fd, std::string name, control::Instrument& instrument,
                std::function<void(const Outcome&)> ended);

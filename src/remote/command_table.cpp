@@ -270,28 +270,34 @@ Node dutNode() {
     const auto code = [](std::string_view name, Slider slider) {
         return settable(name, setCode(slider), queryCode(slider));
     };
-    return {
+    Node dut = {
         .name = "DUT",
-        .children =
-            {{.name = "GAIN",
-              .children = {gain("LEFT", Slider::Left), gain("RIGHt", Slider::Right),
-                           gain("GANG", Slider::Gang), gain("PAN", Slider::Pan)}},
-             {.name = "CODE",
-              .children = {code("LEFT", Slider::Left), code("RIGHt", Slider::Right)}},
-             action("MAXAtten", maxAtten),
-             action("UNITy", unity),
-             queryOnly("READback", readBack),
-             {.name = "RAMP",
-              .children = {rampField("TOP", RampField::Top), rampField("BOTTom", RampField::Bottom),
-                           rampField("STEP", RampField::Step), rampField("DELay", RampField::Delay),
-                           settable("TARGet", setRampTarget, queryRampTarget),
-                           action("UP", ramp(RampDirection::Up)),
-                           action("DOWN", ramp(RampDirection::Down)), action("ABORt", abortJob)}},
-             settable("WINDow", setPanel, queryPanel),
-             // The window's old name, whose short form read as the Pan gain: kept
-             // for one release, and documented nowhere.
-             settable("PANel", setPanel, queryPanel)},
+        .children = {{.name = "GAIN",
+                      .children = {gain("LEFT", Slider::Left), gain("RIGHt", Slider::Right),
+                                   gain("GANG", Slider::Gang), gain("PAN", Slider::Pan)}},
+                     {.name = "CODE",
+                      .children = {code("LEFT", Slider::Left), code("RIGHt", Slider::Right)}},
+                     action("MAXAtten", maxAtten),
+                     action("UNITy", unity),
+                     queryOnly("READback", readBack),
+                     {.name = "RAMP",
+                      .children = {rampField("TOP", RampField::Top),
+                                   rampField("BOTTom", RampField::Bottom),
+                                   rampField("STEP", RampField::Step),
+                                   rampField("DELay", RampField::Delay),
+                                   settable("TARGet", setRampTarget, queryRampTarget),
+                                   action("UP", ramp(RampDirection::Up)),
+                                   action("DOWN", ramp(RampDirection::Down)),
+                                   action("ABORt", abortJob)}},
+                     settable("WINDow", setPanel, queryPanel),
+                     // The window's old name, whose short form read as the Pan gain: kept
+                     // for one release, and documented nowhere.
+                     settable("PANel", setPanel, queryPanel)},
         .numbered = true};
+    for (Node& measurement : measurementCommands()) {
+        dut.children.push_back(std::move(measurement));
+    }
+    return dut;
 }
 
 Node buildTree() {
@@ -305,6 +311,7 @@ Node buildTree() {
         action("ABORt", abortJob),
     };
     top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
+    top.push_back(audioCommands());
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

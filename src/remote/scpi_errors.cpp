@@ -29,6 +29,8 @@ std::string_view errorMessage(int code) {
             return "Data out of range";
         case error::kIllegalValue:
             return "Illegal parameter value";
+        case error::kHardwareError:
+            return "Hardware error";
         case error::kHardwareMissing:
             return "Hardware missing";
         case error::kMassStorage:

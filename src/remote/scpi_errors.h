@@ -22,6 +22,7 @@ inline constexpr int kExecution = -200;
 inline constexpr int kSettingsConflict = -221;
 inline constexpr int kOutOfRange = -222;
 inline constexpr int kIllegalValue = -224;
+inline constexpr int kHardwareError = -240;
 inline constexpr int kHardwareMissing = -241;
 inline constexpr int kMassStorage = -250;
 inline constexpr int kFileNameNotFound = -256;

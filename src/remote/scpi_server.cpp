@@ -101,6 +101,7 @@ void ScpiServer::accept(qintptr descriptor) {
     auto client = std::make_unique<Client>();
     client->connection = connection;
     client->session = std::make_unique<Session>(instrument_, Session::JobWait::Hold);
+    client->session->setMeasurements(measurements_);
     if (idleTimeout_.count() > 0) {
         client->idleTimer.setSingleShot(true);
         client->idleTimer.setInterval(idleTimeout_);

@@ -46,6 +46,8 @@ class ScpiServer : public QObject {
     // A client idle this long is closed, freeing its place; zero: never. For clients accepted
     // from then on.
     void setIdleTimeout(std::chrono::milliseconds timeout) { idleTimeout_ = timeout; }
+    // The measurement's side of the program, for clients accepted from then on.
+    void setMeasurements(MeasurementHost* measurements) { measurements_ = measurements; }
 
   signals:
     // SYSTem:EXIT arrived; emitted once its line has been answered and every client's replies
@@ -79,6 +81,7 @@ class ScpiServer : public QObject {
     Client* clientOf(const TcpConnection* connection);
 
     control::Instrument& instrument_;
+    MeasurementHost* measurements_ = nullptr;
     std::vector<QTcpServer*> servers_;
     std::vector<std::unique_ptr<Client>> clients_;
     std::deque<QPointer<TcpConnection>> ready_;

@@ -39,6 +39,8 @@ class ScriptRunner {
     // Runs nothing more, not even the rest of the bytes being received (its output is gone).
     void stop() { session_.close(); }
     const ScriptResult& result() const { return result_; }
+    // The measurement's side of the program; without it the audio commands find no hardware.
+    void setMeasurements(MeasurementHost* measurements) { session_.setMeasurements(measurements); }
 
   private:
     void onLine(const LineResult& line);

@@ -104,11 +104,14 @@ Resolved resolve(const Unit& unit, const Node& root, const Node& from, int dut, 
 
 // The parameter count a form takes, checked before any handler sees the parameters.
 int countError(const Node& node, const Unit& unit) {
-    const std::size_t wanted = !unit.query && node.setTakesParam ? 1 : 0;
-    if (unit.params.size() > wanted) {
+    const std::size_t most = unit.query           ? static_cast<std::size_t>(node.queryMax)
+                             : node.setTakesParam ? 1
+                                                  : 0;
+    const std::size_t least = unit.query ? static_cast<std::size_t>(node.queryMin) : most;
+    if (unit.params.size() > most) {
         return error::kParameterNotAllowed;
     }
-    return unit.params.size() < wanted ? error::kMissingParameter : error::kNone;
+    return unit.params.size() < least ? error::kMissingParameter : error::kNone;
 }
 
 // The header as the client wrote it, for the detail of a header the tree does not hold.
@@ -129,6 +132,9 @@ bool isCommandError(int code) {
 // the job's end (*OPC?, *OPC, *WAI) and whatever changes the program's state. Queries of the
 // state as it stands, the status commands and ABORt go on at once.
 bool touchesPort(const Node& node, bool query) {
+    if (node.job) {
+        return true;
+    }
     if (query) {
         return node.name == "READback" || node.name == "OPC";
     }
@@ -155,7 +161,38 @@ void Session::queue(int code, UnitResult& unit, LineResult& line, std::string de
     line.errors.push_back(code);
 }
 
-UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
+void Session::settle(Outcome outcome, UnitResult& result, LineResult& line) {
+    if (outcome.error != error::kNone) {
+        queue(outcome.error, result, line, std::move(outcome.detail));
+    } else if (outcome.reply) {
+        line.reply += (line.reply.empty() ? "" : ";") + *outcome.reply;
+        result.replied = true;
+    }
+    line.exitRequested = line.exitRequested || outcome.exit;
+}
+
+// A deferred outcome is settled once its job has ended. A script waits for that where it
+// stands; a held connection is resumed by its front end when the job is over.
+bool Session::settleDeferred(Progress& p) {
+    if (!p.deferred) {
+        return true;
+    }
+    if (!p.deferred->outcome && jobWait_ == JobWait::Await) {
+        instrument_.awaitJob();
+    }
+    if (!p.deferred->outcome && instrument_.jobRunning()) {
+        return false;
+    }
+    // A job that ended without answering is a fault of its own, never a silent query.
+    Outcome outcome = p.deferred->outcome.value_or(
+        Outcome{.error = error::kExecution, .detail = "the measurement gave no result"});
+    p.deferred.reset();
+    settle(std::move(outcome), p.result.units.back(), p.result);
+    return true;
+}
+
+UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line,
+                            std::shared_ptr<Deferred>& deferred) {
     UnitResult result{.query = unit.query};
     const Node& root = commandTree();
     const Resolved resolved = resolve(unit, root, *path.node, path.dut, path.viaDut);
@@ -175,8 +212,9 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     }
     Outcome outcome;
     try {
-        const Call call{instrument_, status_, resolved.dut,
-                        unit.params.empty() ? nullptr : &unit.params.front()};
+        const Call call{instrument_,  status_,
+                        resolved.dut, unit.params.empty() ? nullptr : &unit.params.front(),
+                        unit.params,  measurements_};
         const bool dut2Absent = resolved.viaDut && resolved.dut == 2 &&
                                 instrument_.topology() == control::Topology::Single;
         outcome = dut2Absent ? Outcome{.error = error::kSettingsConflict,
@@ -185,13 +223,8 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line) {
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }
-    if (outcome.error != error::kNone) {
-        queue(outcome.error, result, line, std::move(outcome.detail));
-    } else if (outcome.reply) {
-        line.reply += (line.reply.empty() ? "" : ";") + *outcome.reply;
-        result.replied = true;
-    }
-    line.exitRequested = line.exitRequested || outcome.exit;
+    deferred = std::move(outcome.deferred);
+    settle(std::move(outcome), result, line);
     return result;
 }
 
@@ -211,6 +244,9 @@ bool Session::mayRunNow(const Node& node, bool query) {
 }
 
 bool Session::runUnits(Progress& p) {
+    if (!settleDeferred(p)) {
+        return false;
+    }
     while (p.pos < p.line.size()) {
         const std::size_t start = p.pos;
         const LexedUnit lexed = readUnit(p.line, p.pos);
@@ -230,8 +266,11 @@ bool Session::runUnits(Progress& p) {
             return false;
         }
         const bool jobBefore = instrument_.jobRunning();
-        p.result.units.push_back(execute(lexed.unit, p.path, p.result));
+        p.result.units.push_back(execute(lexed.unit, p.path, p.result, p.deferred));
         ownsJob_ = ownsJob_ || (!jobBefore && instrument_.jobRunning());
+        if (!settleDeferred(p)) {
+            return false;
+        }
         // After a command error the rest of the line cannot be read reliably: it is dropped.
         const std::vector<int>& errors = p.result.units.back().errors;
         if (!errors.empty() && isCommandError(errors.front())) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ namespace selvar::remote {
 
 struct Node;
 struct Unit;
+struct Outcome;
+struct Deferred;
+class MeasurementHost;
 
 // What one program message unit (one command between ';') gave.
 struct UnitResult {
@@ -53,6 +57,9 @@ class Session {
     explicit Session(control::Instrument& instrument, JobWait jobWait = JobWait::Await)
         : instrument_(instrument), jobWait_(jobWait) {}
 
+    // The measurement's side of the program; without it the audio commands find no hardware.
+    void setMeasurements(MeasurementHost* measurements) { measurements_ = measurements; }
+
     // Runs every line the bytes complete (ended by "\n" or "\r\n") and hands its result to
     // `onLine` before the next one runs. A partial line waits for more bytes. Once a line looked
     // like HTTP the session is closed and ignores everything after it.
@@ -87,6 +94,7 @@ class Session {
         std::size_t pos = 0;
         Path path;
         LineResult result = {};
+        std::shared_ptr<Deferred> deferred = {};  // the last unit's outcome, still to come
     };
 
     void receiveFrom(std::string_view bytes, const LineHandler& onLine, bool read);
@@ -96,11 +104,15 @@ class Session {
     bool runUnits(Progress& progress);  // false: held at the command at progress.pos
     bool mayRunNow(const Node& node, bool query);
     void keep(std::string_view bytes, bool read);
-    UnitResult execute(const Unit& unit, Path& path, LineResult& line);
+    UnitResult execute(const Unit& unit, Path& path, LineResult& line,
+                       std::shared_ptr<Deferred>& deferred);
+    void settle(Outcome outcome, UnitResult& result, LineResult& line);
+    bool settleDeferred(Progress& p);  // false: held until the job answers
     void queue(int code, UnitResult& unit, LineResult& line, std::string detail = {});
 
     control::Instrument& instrument_;
     JobWait jobWait_;
+    MeasurementHost* measurements_ = nullptr;
     bool ownsJob_ = false;  // this connection started the running job
     std::optional<Progress> held_;
     std::string backlog_;      // bytes received while held

@@ -57,10 +57,11 @@ Node stateNode(Handler set) {
 std::vector<Node> massMemoryCommands() {
     return {
         {.name = "STORe",
-         .children = {stateNode(onFile<&control::Instrument::saveSetup>),
+         .children = {stateNode(onFile<&control::Instrument::saveSetup>), calibrationFile(true),
                       storeNode("RESults", onStore<&control::Instrument::saveResults>),
                       storeNode("REPort", onStore<&control::Instrument::saveReport>)}},
-        {.name = "LOAD", .children = {stateNode(onFile<&control::Instrument::loadSetup>)}},
+        {.name = "LOAD",
+         .children = {stateNode(onFile<&control::Instrument::loadSetup>), calibrationFile(false)}},
     };
 }
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "entry/audio_bench.h"
 #include "measure/audio/audio_port.h"
 #include "platform/sim_board.h"
 
@@ -43,6 +46,43 @@ TEST(AudioSetup, ResolvesTheDevicesAndMakesThePortOnFirstUse) {
         if (port) {
             EXPECT_FALSE(port->isOpen());
         }
+    }
+}
+
+// The simulated path runs through whichever board a procedure names; a real card reaches only
+// the board it is cabled to, and a calibration plays through whatever card there is.
+TEST(AudioBench, GivesTheCabledBoardItsPortAndRefusesTheOther) {
+    using measure::Failure;
+    struct Case {
+        const char* devices;  // "sim", "card" or "none"
+        int cabled;
+        int dut;  // 0: the loop-through port for a calibration
+        Failure failure;
+    };
+    const Case cases[] = {
+        {"sim", 1, 1, Failure::None},      {"sim", 1, 2, Failure::None},
+        {"card", 1, 1, Failure::None},     {"card", 1, 2, Failure::WrongDut},
+        {"card", 2, 1, Failure::WrongDut}, {"card", 2, 2, Failure::None},
+        {"card", 2, 0, Failure::None},     {"none", 1, 1, Failure::NoDevice},
+        {"none", 1, 0, Failure::NoDevice},
+    };
+    platform::SimBoard board;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.devices) + " cabled to " + std::to_string(c.cabled) +
+                     ", asked for " + std::to_string(c.dut));
+        const std::string device = c.devices == std::string("card") ? "card" : "";
+        AudioOptions options;
+        options.output = options.input = device;
+        options.dut = c.cabled;
+        AudioSetup setup(options, c.devices == std::string("sim") ? &board : nullptr);
+        ProgramAudioBench bench(setup, []() -> control::Instrument& {
+            throw std::logic_error("no instrument needed");
+        });
+        Failure failure = Failure::None;
+        audio::AudioPort* port =
+            c.dut == 0 ? bench.loopThroughPort(failure) : bench.portFor(c.dut, failure);
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(port, c.failure == Failure::None ? setup.port() : nullptr);
     }
 }
 

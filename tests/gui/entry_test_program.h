@@ -44,12 +44,15 @@ inline bool finishJob(Program& program, int timeoutMs = 60000) {
 // access recorded from the start and port failures collected instead of shown in a box.
 class TestProgram {
   public:
-    explicit TestProgram(platform::SimBoardConfig config = unpacedBoard())
-        : TestProgram(new platform::SimPortProvider(config)) {}
+    explicit TestProgram(platform::SimBoardConfig config = unpacedBoard(), AudioOptions audio = {})
+        : TestProgram(new platform::SimPortProvider(config), std::move(audio)) {}
     // extra (may be null) observes every access too, for as long as the program runs.
     explicit TestProgram(std::unique_ptr<platform::PortProvider> provider,
-                         std::unique_ptr<platform::AccessObserver> extra = nullptr)
-        : program_(std::move(provider), [this](const std::string& m) { failures_.push_back(m); }) {
+                         std::unique_ptr<platform::AccessObserver> extra = nullptr,
+                         AudioOptions audio = {})
+        : program_(
+              std::move(provider), [this](const std::string& m) { failures_.push_back(m); },
+              std::move(audio)) {
         attachment_ = platform::ObserverAttachment(program_.observers(), log_);
         if (extra) {
             program_.keepObserver(std::move(extra));
@@ -94,8 +97,8 @@ class TestProgram {
 
   private:
     // Owned by the program from here on.
-    explicit TestProgram(platform::SimPortProvider* sim)
-        : TestProgram(std::unique_ptr<platform::PortProvider>(sim)) {
+    TestProgram(platform::SimPortProvider* sim, AudioOptions audio)
+        : TestProgram(std::unique_ptr<platform::PortProvider>(sim), nullptr, std::move(audio)) {
         sim_ = sim;
     }
 

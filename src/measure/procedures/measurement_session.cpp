@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/procedures/measurement_session.h"
 
-#include "measure/procedures/procedure_job.h"
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "measure/procedures/calibration_file.h"
 #include "measure/procedures/session_state.h"
+#include "platform/atomic_save.h"
 
 namespace selvar::measure {
 
@@ -30,14 +36,34 @@ void MeasurementSession::setCalibration(std::optional<Calibration> calibration) 
     state_->notify(&Observer::calibrationChanged);
 }
 
-bool MeasurementSession::saveCalibration(const std::string&, std::string& error) const {
-    error = "not built yet";
-    return false;
+bool MeasurementSession::saveCalibration(const std::string& path, std::string& error) const {
+    if (!state_->calibration) {
+        error = "there is no calibration to save";
+        return false;
+    }
+    const std::string text = formatCalibration(*state_->calibration);
+    return platform::saveAtomically(
+        path,
+        [&text](std::FILE* file) {
+            return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        },
+        error);
 }
 
-bool MeasurementSession::loadCalibration(const std::string&, std::string& error) {
-    error = "not built yet";
-    return false;
+bool MeasurementSession::loadCalibration(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::optional<Calibration> calibration = parseCalibration(text.str(), error);
+    if (!calibration) {
+        return false;
+    }
+    setCalibration(std::move(calibration));
+    return true;
 }
 
 const Limits& MeasurementSession::limits() const {
@@ -63,31 +89,6 @@ const std::optional<ZcdClickResult>& MeasurementSession::zcdClick() const {
 }
 const std::optional<ZcdTimeoutResult>& MeasurementSession::zcdTimeout() const {
     return state_->zcdTimeout;
-}
-
-std::unique_ptr<MeasurementJob> MeasurementSession::calibrate(ReplyHandler done) {
-    return failedJob("Loop-through calibration", Failure::NotAvailable, "not built yet",
-                     std::move(done));
-}
-
-std::unique_ptr<MeasurementJob> MeasurementSession::sweepGain(int dut, ReplyHandler done) {
-    return failedJob(dutName(dut) + " gain sweep", Failure::NotAvailable, "not built yet",
-                     std::move(done));
-}
-
-std::unique_ptr<MeasurementJob> MeasurementSession::measureGain(int dut, Channel channel,
-                                                                std::optional<int>,
-                                                                ReplyHandler done) {
-    return failedJob(dutName(dut) + (channel == Channel::Left ? " gain Left" : " gain Right"),
-                     Failure::NotAvailable, "not built yet", std::move(done));
-}
-
-std::unique_ptr<MeasurementJob> MeasurementSession::measureThd(int dut, Channel channel,
-                                                               std::optional<int>, bool plusNoise,
-                                                               ReplyHandler done) {
-    return failedJob(dutName(dut) + (plusNoise ? " THD+N " : " THD ") +
-                         (channel == Channel::Left ? "Left" : "Right"),
-                     Failure::NotAvailable, "not built yet", std::move(done));
 }
 
 }  // namespace selvar::measure

@@ -10,8 +10,11 @@
 
 namespace selvar::measure {
 
-struct MeasurementSession::State {
-    explicit State(AudioBench& bench) : bench(bench) {}
+// A type of its own (the session's State is private to it), so that the procedures' jobs can
+// be handed it.
+struct SessionState {
+    using Observer = MeasurementSession::Observer;
+    explicit SessionState(AudioBench& bench) : bench(bench) {}
 
     AudioBench& bench;
     std::map<int, Observer> observers;
@@ -47,6 +50,10 @@ struct MeasurementSession::State {
     double cardGainDb(Channel channel) const {
         return calibration ? calibration->gainDb[std::size_t(index(channel))] : 0.0;
     }
+};
+
+struct MeasurementSession::State : SessionState {
+    using SessionState::SessionState;
 };
 
 // "DUT1", for job descriptions.

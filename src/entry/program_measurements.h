@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/instrument.h"
+#include "entry/audio_bench.h"
+#include "remote/measurement_host.h"
+
+namespace selvar::entry {
+
+class AudioSetup;
+class JobDriver;
+
+// The program's measurement side: the sound card's choice, the bench over it and the one
+// session of results, made on first use, whose jobs run in the program's job slot like a ramp,
+// the status line saying how far they are.
+class ProgramMeasurements final : public remote::MeasurementHost {
+  public:
+    using JobText = std::function<void(const QString& text)>;
+
+    ProgramMeasurements(AudioSetup& setup, JobDriver& jobs,
+                        std::function<control::Instrument&()> instrument, JobText showJob);
+    ~ProgramMeasurements() override;
+    ProgramMeasurements(const ProgramMeasurements&) = delete;
+    ProgramMeasurements& operator=(const ProgramMeasurements&) = delete;
+
+    measure::MeasurementSession& session() override;
+    void run(const remote::MeasurementRequest& request, measure::ReplyHandler done) override;
+
+    std::vector<std::string> audioDevices(remote::AudioEnd end) override;
+    std::string audioDevice(remote::AudioEnd end) const override;
+    bool chooseAudioDevice(remote::AudioEnd end, const std::string& id,
+                           std::string& error) override;
+    int cabledDut() const override;
+    void setCabledDut(int dut) override;
+
+    // Whether a measurement has a sound card to run over (no sound server is asked).
+    bool usable() const;
+    // The calibration file --calibration named, read now: false with the reason.
+    bool loadCalibrationFile(std::string& error);
+
+  private:
+    void showProgress(const measure::Progress& progress);
+
+    AudioSetup& setup_;
+    JobDriver& jobs_;
+    JobText showJob_;
+    ProgramAudioBench bench_;
+    std::unique_ptr<measure::MeasurementSession> session_;
+    QString running_;  // what the running measurement does, for its progress
+};
+
+}  // namespace selvar::entry
