@@ -240,9 +240,9 @@ control::SetupFileResult PanelInstrument::saveReport(const std::string& path) {
     return storeMeasurement(path, true);
 }
 
-void PanelInstrument::attachMeasurement(const measure::MeasurementSession& session,
+void PanelInstrument::attachMeasurement(std::function<const measure::MeasurementSession&()> session,
                                         std::function<measure::ReportSetup()> setup) {
-    session_ = &session;
+    session_ = std::move(session);
     reportSetup_ = std::move(setup);
 }
 
@@ -254,8 +254,8 @@ control::SetupFileResult PanelInstrument::storeMeasurement(const std::string& pa
     }
     const measure::ReportSetup setup = reportSetup_ ? reportSetup_() : measure::ReportSetup{};
     std::string error;
-    if (report ? measure::saveSessionReport(*session_, setup, path, error)
-               : measure::saveSessionResults(*session_, setup, path, error)) {
+    if (report ? measure::saveSessionReport(session_(), setup, path, error)
+               : measure::saveSessionResults(session_(), setup, path, error)) {
         return {};
     }
     // A folder that is not there is a name not found; every other failure a name in error.

@@ -61,7 +61,7 @@ class PanelInstrument final : public control::Instrument {
     control::SetupFileResult saveReport(const std::string& path) override;
     // The results MMEMory:STORe writes, and what their headers say about the set-up; until
     // attached the program measures nothing.
-    void attachMeasurement(const measure::MeasurementSession& session,
+    void attachMeasurement(std::function<const measure::MeasurementSession&()> session,
                            std::function<measure::ReportSetup()> setup);
 
     std::string version() const override;
@@ -83,7 +83,7 @@ class PanelInstrument final : public control::Instrument {
     const PanelsLink& link_;
     JobDriver& jobs_;
     std::function<bool()> audioUsable_;
-    const measure::MeasurementSession* session_ = nullptr;
+    std::function<const measure::MeasurementSession&()> session_;
     std::function<measure::ReportSetup()> reportSetup_;
 };
 

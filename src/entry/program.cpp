@@ -6,6 +6,8 @@
 
 #include "entry/frm_entry.h"
 #include "entry/panel_instrument.h"
+#include "measure/report/session_report.h"
+#include "measure/window/frm_measure.h"
 #include "monitor/frm_bus.h"
 
 namespace selvar::entry {
@@ -32,6 +34,7 @@ monitor::frmBus& Program::frmBus() {
 
 Program::~Program() {
     // The observers of the port must not outlive the attachments that name them.
+    measure_.reset();
     measurements_.reset();
     instrument_.reset();
     entry_.reset();
@@ -64,9 +67,57 @@ frmEntry& Program::start() {
         audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
         [&entry](const QString& text) { entry.showJob(text); });
     instrument->setAudioUsable([this] { return measurements_->usable(); });
+    instrument->attachMeasurement(
+        [this]() -> const measure::MeasurementSession& { return measurements_->session(); },
+        [this] { return reportSetup(); });
     instrument_ = std::move(instrument);
     entry_->attachInstrument(*instrument_);
+    entry_->attachMeasureWindow([this]() -> QWidget& { return frmMeasure(); });
     return *entry_;
+}
+
+measure::frmMeasure& Program::frmMeasure() {
+    if (measure_) {
+        return *measure_;
+    }
+    ProgramMeasurements& m = measurements();
+    measure::MeasureHooks hooks;
+    hooks.startJob = [&m](std::unique_ptr<measure::MeasurementJob> job) {
+        m.start(std::move(job));
+    };
+    hooks.devices = [&m](bool outputs) {
+        return m.audioDevices(outputs ? remote::AudioEnd::Output : remote::AudioEnd::Input);
+    };
+    hooks.device = [&m](bool output) {
+        return m.audioDevice(output ? remote::AudioEnd::Output : remote::AudioEnd::Input);
+    };
+    hooks.choose = [&m](const std::string& output, const std::string& input, int) {
+        std::string ignored;  // the list offered only what the server has
+        m.chooseAudioDevice(remote::AudioEnd::Output, output, ignored);
+        m.chooseAudioDevice(remote::AudioEnd::Input, input, ignored);
+    };
+    hooks.setup = [this] { return reportSetup(); };
+    measure_ = std::make_unique<measure::frmMeasure>(m.session(), std::move(hooks));
+    measure::frmMeasure& window = *measure_;
+    window.setJobRunning(jobs_.running());
+    QObject::connect(&jobs_, &JobDriver::started, &window,
+                     [&window] { window.setJobRunning(true); });
+    QObject::connect(&jobs_, &JobDriver::finished, &window,
+                     [&window] { window.setJobRunning(false); });
+    return window;
+}
+
+measure::ReportSetup Program::reportSetup() {
+    measure::ReportSetup setup;
+    setup.version = SELVAR_VERSION;
+    setup.date = measure::nowIso8601();
+    setup.port = port_.description();
+    const int chain = link_.lastReadBack().chainLength;
+    setup.chain = std::to_string(chain) + (chain == 1 ? " chip answered" : " chips answered");
+    setup.outputDevice = audio_.outputDevice();
+    setup.inputDevice = audio_.inputDevice();
+    setup.sampleRate = 48000.0;
+    return setup;
 }
 
 ProgramMeasurements& Program::measurements() const {

@@ -34,8 +34,10 @@ measure::MeasurementSession& ProgramMeasurements::session() {
 
 void ProgramMeasurements::run(const remote::MeasurementRequest& request,
                               measure::ReplyHandler done) {
-    std::unique_ptr<measure::MeasurementJob> job =
-        remote::makeJob(session(), request, std::move(done));
+    start(remote::makeJob(session(), request, std::move(done)));
+}
+
+void ProgramMeasurements::start(std::unique_ptr<measure::MeasurementJob> job) {
     running_ = QString::fromStdString(job->description());
     jobs_.start(std::move(job));
 }

@@ -188,13 +188,13 @@ TEST(EntryWindow, TabVisitsTheSelectedOptionsAndTheEnabledButtonsInOrder) {
         }
         return visited;
     };
-    EXPECT_EQ(tabFrom("opt1DUT", 7),
-              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus",
+    EXPECT_EQ(tabFrom("opt1DUT", 8),
+              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus", "btnMeasure",
                                         "btnSaveSetup", "btnLoadSetup", "opt1DUT"}));
     p.control<QRadioButton>(e, "opt2DUT").click();
-    EXPECT_EQ(tabFrom("opt2DUT", 8),
+    EXPECT_EQ(tabFrom("opt2DUT", 9),
               (std::vector<std::string>{"opt378h", "btnDUT1", "btnDUT2", "btnResetAll", "btnBus",
-                                        "btnSaveSetup", "btnLoadSetup", "opt2DUT"}));
+                                        "btnMeasure", "btnSaveSetup", "btnLoadSetup", "opt2DUT"}));
 }
 
 TEST(EntryStartUp, PlacesTheEntryFromTheScreenAndCascadesThePanelsFromIt) {

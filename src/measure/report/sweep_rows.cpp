@@ -21,7 +21,8 @@ void judge(SweepRow& row, const Limits& limits) {
         std::abs(*row.gainDb[0] - *row.gainDb[1]) > limits.matchingDb) {
         mark(Check::Matching);
     }
-    if (row.thdnDb && *row.thdnDb > limits.thdnDb) {
+    // Code 0 is mute: what comes out is noise, held to the mute depth instead.
+    if (row.code > 0 && row.thdnDb && *row.thdnDb > limits.thdnDb) {
         mark(Check::Thdn);
     }
 }

@@ -155,6 +155,11 @@ void frmMeasure::runJob(std::unique_ptr<MeasurementJob> job) {
     }
 }
 
+void frmMeasure::setJobRunning(bool running) {
+    btnStart_->setEnabled(!running);
+    findChild<QPushButton*>("btnCalibrate")->setEnabled(!running);
+}
+
 void frmMeasure::btnStart_Click() {
     runJob(makeJob(static_cast<Procedure>(cmbProcedure_->currentIndex())));
 }

@@ -27,8 +27,9 @@ class SweepView;
 // driver, so that the status line, its Stop button and Esc stop it), the sound server's
 // devices and the choice of them, and what the files' headers say about the set-up.
 struct MeasureHooks {
-    std::function<void(std::unique_ptr<control::Job>)> startJob = {};
+    std::function<void(std::unique_ptr<MeasurementJob>)> startJob = {};
     std::function<std::vector<std::string>(bool outputs)> devices = {};
+    std::function<std::string(bool output)> device = {};  // the one in use
     std::function<void(const std::string& output, const std::string& input, int rate)> choose = {};
     std::function<ReportSetup()> setup = {};
     // Asks where to save or what to open; an empty answer does nothing.
@@ -52,6 +53,8 @@ class frmMeasure : public QWidget {
     SweepView& sweepView() { return *view_; }
     // Brings the plots and the table up to the session now rather than at the next refresh.
     void refreshNow();
+    // While a job runs, Start and Calibrate wait for it: one job runs at a time.
+    void setJobRunning(bool running);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -47,14 +47,18 @@ QWidget* frmMeasure::buildSetup() {
     cmbOutput_ = named(new QComboBox, "cmbOutput", "The sound card output feeding the board");
     cmbInput_ = named(new QComboBox, "cmbInput", "The sound card input the board feeds");
     cmbRate_ = named(new QComboBox, "cmbRate", "Sample rate");
-    for (const char* rate : {"48000", "44100", "96000"}) {
-        cmbRate_->addItem(rate);
-    }
+    // The procedures' stimuli and analysis are made for the rate the sound card layer opens
+    // both streams at.
+    cmbRate_->addItem("48000");
     for (bool outputs : {true, false}) {
         std::vector<std::string> names =
             hooks_.devices ? hooks_.devices(outputs) : std::vector<std::string>{"sim"};
         for (const std::string& name : names) {
             (outputs ? cmbOutput_ : cmbInput_)->addItem(QString::fromStdString(name));
+        }
+        if (hooks_.device) {
+            (outputs ? cmbOutput_ : cmbInput_)
+                ->setCurrentText(QString::fromStdString(hooks_.device(outputs)));
         }
     }
     form->addRow("Output", cmbOutput_);

@@ -117,7 +117,7 @@ void SweepView::fillTable(const std::vector<SweepRow>& rows) {
         const SweepRow& r = rows[static_cast<std::size_t>(i)];
         const std::array<QTableWidgetItem*, 9> cells = {
             new NumberItem(double(r.code), 0),
-            new NumberItem(r.setDb, 1),
+            new NumberItem(r.code > 0 ? std::optional(r.setDb) : std::nullopt, 1, "mute"),
             new NumberItem(r.gainDb[0], 3, r.floorLimited[0] ? "floor" : ""),
             new NumberItem(r.gainDb[1], 3, r.floorLimited[1] ? "floor" : ""),
             new NumberItem(r.errorDb[0], 3),
