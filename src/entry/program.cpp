@@ -6,6 +6,7 @@
 
 #include "entry/frm_entry.h"
 #include "entry/panel_instrument.h"
+#include "entry/status_line.h"
 #include "measure/report/session_report.h"
 #include "measure/window/frm_measure.h"
 #include "monitor/frm_bus.h"
@@ -112,8 +113,7 @@ measure::ReportSetup Program::reportSetup() {
     setup.version = SELVAR_VERSION;
     setup.date = measure::nowIso8601();
     setup.port = port_.description();
-    const int chain = link_.lastReadBack().chainLength;
-    setup.chain = std::to_string(chain) + (chain == 1 ? " chip answered" : " chips answered");
+    setup.chain = chainText(link_.lastReadBack().chainLength);
     setup.outputDevice = audio_.outputDevice();
     setup.inputDevice = audio_.inputDevice();
     setup.sampleRate = 48000.0;

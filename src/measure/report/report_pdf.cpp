@@ -45,6 +45,16 @@ class PageFlow {
                           text);
         y_ += h;
     }
+    // Text wrapped at the page's width, indented.
+    void paragraph(const QString& text, int points, double indent) {
+        const QFont font(QStringLiteral("DejaVu Sans"), points);
+        painter_.setFont(font);
+        const QRectF box(indent, 0, width() - indent, area_.height());
+        const double h = painter_.boundingRect(box, Qt::TextWordWrap, text).height();
+        room(h);
+        painter_.drawText(QRectF(indent, y_, width() - indent, h), Qt::TextWordWrap, text);
+        y_ += h + lineHeight(points) * 0.2;
+    }
     // Cells at the given fractions of the width.
     void row(const QStringList& cells, const std::vector<double>& at, bool bold = false) {
         QFont font(QStringLiteral("DejaVu Sans"), 8);
@@ -64,7 +74,7 @@ class PageFlow {
         scene.addItem(&chart);
         const QRectF target(0, y_, width(), height);
         // Laid out at screen size, then scaled onto the page, so fonts keep their proportion.
-        chart.resize(900, 900 * height / width());
+        chart.resize(640, 640 * height / width());
         scene.render(&painter_, target, QRectF(QPointF(0, 0), chart.size()));
         scene.removeItem(&chart);
         y_ += height + lineHeight(10);
@@ -151,7 +161,7 @@ void limitsAndVerdict(PageFlow& f, const ReportContent& c, const Verdict& verdic
     f.heading(QStringLiteral("Verdict"));
     f.line(QString::fromStdString(verdict.headline()), 12, true);
     for (const std::string& failure : verdict.failures) {
-        f.line(QString::fromStdString(failure), 9, false, f.width() * 0.03);
+        f.paragraph(QString::fromStdString(failure), 9, f.width() * 0.03);
     }
 }
 
@@ -177,7 +187,8 @@ void resultsTable(PageFlow& f, const std::vector<SweepRow>& rows) {
     f.row({"code", "set dB", "Left dB", "Right dB", "err L", "err R", "step", "THD+N", "result"},
           at, true);
     for (const SweepRow& r : rows) {
-        f.row({QString::number(r.code), QString::number(r.setDb, 'f', 1),
+        f.row({QString::number(r.code),
+               r.code > 0 ? QString::number(r.setDb, 'f', 1) : QStringLiteral("mute"),
                r.floorLimited[0] ? QStringLiteral("floor") : num(r.gainDb[0]),
                r.floorLimited[1] ? QStringLiteral("floor") : num(r.gainDb[1]), num(r.errorDb[0]),
                num(r.errorDb[1]), num(r.stepDb, 3), num(r.thdnDb, 1),

@@ -17,7 +17,7 @@ struct ReportContent {
     const SweepResult* sweep = nullptr;  // none: the report says nothing was swept
     std::optional<MuteResult> mute;
     std::optional<ZcdClickResult> zcdClick;
-    int spectrumCode = 0;  // whose spectrum the report plots
+    int spectrumCode = 192;  // whose spectrum the report plots: 0 dB unless chosen
 };
 
 // The evaluation report as PDF: title page (chip, board, date, the operator's note), set-up,

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 namespace selvar::measure {
 namespace {
@@ -42,10 +43,48 @@ void setStep(SweepRow& row, const SweepRow& previous) {
     }
 }
 
-std::string format(const char* pattern, int code, double value, double limit) {
-    char text[128];
-    std::snprintf(text, sizeof text, pattern, code, value, limit);
+// "1-127, 150, 180-181": the codes a check failed at, runs of neighbours joined.
+std::string codeRuns(const std::vector<int>& codes) {
+    std::string text;
+    for (std::size_t i = 0; i < codes.size();) {
+        std::size_t end = i;
+        while (end + 1 < codes.size() && codes[end + 1] == codes[end] + 1) {
+            ++end;
+        }
+        text += (text.empty() ? "" : ", ") + std::to_string(codes[i]);
+        if (end > i) {
+            text += "-" + std::to_string(codes[end]);
+        }
+        i = end + 1;
+    }
     return text;
+}
+
+// What one check found over the whole sweep: where it failed and its worst value.
+struct CheckFailures {
+    std::vector<int> codes;
+    double worst = 0.0;
+    int worstCode = 0;
+
+    void add(int code, double value, bool higherIsWorse) {
+        if (codes.empty() || (higherIsWorse ? value > worst : std::abs(value) > std::abs(worst))) {
+            worst = value;
+            worstCode = code;
+        }
+        codes.push_back(code);
+    }
+    std::string text(const char* what, const char* bound, double limit) const {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s %s%.2f dB at %zu code%s: ", what, bound, limit,
+                      codes.size(), codes.size() == 1 ? "" : "s");
+        char worstText[64];
+        std::snprintf(worstText, sizeof worstText, "; worst %+.2f dB at code %d", worst, worstCode);
+        return line + codeRuns(codes) + worstText;
+    }
+};
+
+double worseOf(const std::optional<double>& a, const std::optional<double>& b) {
+    return std::abs(a.value_or(0)) >= std::abs(b.value_or(0)) ? a.value_or(0) : b.value_or(0);
 }
 
 }  // namespace
@@ -92,29 +131,31 @@ std::string Verdict::headline() const {
 Verdict verdictOf(const std::vector<SweepRow>& rows, const std::optional<MuteResult>& mute,
                   const Limits& limits) {
     Verdict verdict;
+    CheckFailures gain, step, matching, thdn;
     for (const SweepRow& row : rows) {
         ++verdict.codesJudged;
-        if (row.passes()) {
-            continue;
+        verdict.codesFailed += row.passes() ? 0 : 1;
+        if (row.fails(Check::GainError)) {
+            gain.add(row.code, worseOf(row.errorDb[0], row.errorDb[1]), false);
         }
-        ++verdict.codesFailed;
-        auto add = [&](Check check, const char* pattern, double value, double limit) {
-            if (row.fails(check)) {
-                verdict.failures.push_back(format(pattern, row.code, value, limit));
-            }
-        };
-        const double worstError =
-            std::abs(row.errorDb[0].value_or(0)) >= std::abs(row.errorDb[1].value_or(0))
-                ? row.errorDb[0].value_or(0)
-                : row.errorDb[1].value_or(0);
-        add(Check::GainError, "code %d: gain error %+.2f dB outside ±%.2f dB", worstError,
-            limits.gainErrorDb);
-        add(Check::StepError, "code %d: step error %+.2f dB outside ±%.2f dB",
-            row.stepErrorDb.value_or(0), limits.stepErrorDb);
-        add(Check::Matching, "code %d: Left - Right %+.2f dB outside ±%.2f dB",
-            row.gainDb[0].value_or(0) - row.gainDb[1].value_or(0), limits.matchingDb);
-        add(Check::Thdn, "code %d: THD+N %.1f dB above %.1f dB", row.thdnDb.value_or(0),
-            limits.thdnDb);
+        if (row.fails(Check::StepError)) {
+            step.add(row.code, row.stepErrorDb.value_or(0), false);
+        }
+        if (row.fails(Check::Matching)) {
+            matching.add(row.code, *row.gainDb[0] - *row.gainDb[1], false);
+        }
+        if (row.fails(Check::Thdn)) {
+            thdn.add(row.code, *row.thdnDb, true);
+        }
+    }
+    for (const auto& [found, what, bound, limit] :
+         {std::tuple{&gain, "gain error outside", "±", limits.gainErrorDb},
+          std::tuple{&step, "step error outside", "±", limits.stepErrorDb},
+          std::tuple{&matching, "Left - Right outside", "±", limits.matchingDb},
+          std::tuple{&thdn, "THD+N above", "", limits.thdnDb}}) {
+        if (!found->codes.empty()) {
+            verdict.failures.push_back(found->text(what, bound, limit));
+        }
     }
     if (mute) {
         for (const auto& [depth, what] :

@@ -101,7 +101,7 @@ void frmMeasure::observe() {
 // As large as most of the screen allows, in its middle: the plots want room.
 void frmMeasure::placeOnScreen() {
     const QRect area = screen()->availableGeometry();
-    resize(std::min(1360, area.width() * 9 / 10), std::min(880, area.height() * 9 / 10));
+    resize(std::min(1500, area.width() * 9 / 10), std::min(900, area.height() * 9 / 10));
     move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
 }
 
@@ -156,6 +156,9 @@ void frmMeasure::runJob(std::unique_ptr<MeasurementJob> job) {
 }
 
 void frmMeasure::setJobRunning(bool running) {
+    if (!running && prgRun_->value() > 0) {
+        prgRun_->setFormat(prgRun_->value() >= prgRun_->maximum() ? "done" : "stopped");
+    }
     btnStart_->setEnabled(!running);
     findChild<QPushButton*>("btnCalibrate")->setEnabled(!running);
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
@@ -70,11 +71,19 @@ SweepView::SweepView(QWidget* parent) : QWidget(parent) {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     // Widths fixed once from the widest text a column holds: fitting them to the contents
     // would measure every cell at every refresh.
-    const int digits = table_->fontMetrics().horizontalAdvance("-100.000") + 12;
+    const QFontMetrics metrics = table_->fontMetrics();
+    const QStringList widest = {"255",    "-95.5",  "-120.000", "-120.000", "-0.000",
+                                "-0.000", "-0.000", "-110.0",   "FAIL"};
+    int total = 0;
     for (int c = 0; c < kColumns.size(); ++c) {
-        table_->setColumnWidth(
-            c, std::max(digits, table_->fontMetrics().horizontalAdvance(kColumns[c]) + 24));
+        const int width = std::max(metrics.horizontalAdvance(widest[c]),
+                                   metrics.horizontalAdvance(kColumns[c]) + 16) +
+                          12;
+        table_->setColumnWidth(c, width);
+        total += width;
     }
+    table_->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+    table_->setMinimumWidth(total + table_->verticalScrollBar()->sizeHint().width() + 4);
     table_->setSortingEnabled(true);
     table_->sortByColumn(0, Qt::AscendingOrder);
     auto* copy = new QShortcut(QKeySequence::Copy, table_, nullptr, nullptr, Qt::WidgetShortcut);
