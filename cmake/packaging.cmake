@@ -16,8 +16,23 @@ foreach(pair "${SELVAR_MAN_PAGE};selvar.1.gz" "${PROJECT_SOURCE_DIR}/data/change
     endif()
 endforeach()
 install(FILES ${PROJECT_BINARY_DIR}/selvar.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md data/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+# The installed README is the source's for a program on the PATH: the parts that only make sense
+# in a checkout (the build commands, build-tree paths, developer documents) are left out and the
+# installed wording put in their place, both marked by comments in README.md.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+execute_process(
+    COMMAND sed -e "/^<!-- checkout -->$/,/^<!-- \\/checkout -->$/d" -e "/^<!-- installed$/d"
+            -e "/^installed -->$/d"
+    INPUT_FILE ${PROJECT_SOURCE_DIR}/README.md OUTPUT_FILE ${PROJECT_BINARY_DIR}/README.md
+    RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "sed README.md failed: ${rc}")
+endif()
+install(FILES ${PROJECT_BINARY_DIR}/README.md data/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# What the installed README shows and links to.
+install(FILES docs/first-session.png docs/bus-monitor.png docs/tracing.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 # The examples users start from. Like all documentation in a Debian package they are not
 # executable (users run them with python3 or copy them); bytecode caches are no example.
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples

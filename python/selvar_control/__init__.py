@@ -10,11 +10,13 @@ windows); this package drives it as a PyMeasure instrument through PyVISA::
     selvar.topology = "DUAL"
     selvar.dut1.left_gain = -10.5
     print(selvar.dut1.readback)         # (171, 0)
+    print(selvar.dut1.measure_gain("LEFT"))  # -10.5, through the sound card
 
 See ``help(SelvarControl)`` and ``help(SelvarBoard)``.
 """
 from selvar_control.board import SelvarBoard
+from selvar_control.measurements import BoardMeasurements
 from selvar_control.instrument import SelvarControl
 from selvar_control.replies import SelvarError
 
-__all__ = ["SelvarBoard", "SelvarControl", "SelvarError"]
+__all__ = ["BoardMeasurements", "SelvarBoard", "SelvarControl", "SelvarError"]

@@ -5,6 +5,7 @@ import math
 from pymeasure.instruments import Instrument
 from pymeasure.instruments.validators import strict_discrete_set
 
+from selvar_control.measurements import BoardMeasurements
 from selvar_control.replies import code_reply, db_parameter, db_reply
 
 _TARGETS = ("LEFT", "RIGHT", "GANG")
@@ -40,13 +41,14 @@ def _ramp_stop(value):
     return value
 
 
-class SelvarBoard:
-    """One board, DUT1 or DUT2, as its gain panel: reach it as ``SelvarControl.dut1`` or
-    ``.dut2``. Every gain setting is one operator movement of that slider: the chips are sent
+class SelvarBoard(BoardMeasurements):
+    """One board, DUT1 or DUT2, as its gain panel and its measurements: reach it as
+    ``SelvarControl.dut1`` or ``.dut2``. Every gain setting is one operator movement of that slider: the chips are sent
     their words and the coupled sliders follow (Left and Right move Gang and Pan, and back).
     Gains are in dB on the 0.5 dB grid (code = 2 x dB + 192); a value off the grid or out of
     range is refused with :class:`SelvarError`, never rounded. DUT2 answers in the dual
-    topology only."""
+    topology only. The measurements (``measure_gain()``, ``sweep_gain()`` and the others) are
+    described under :class:`BoardMeasurements`."""
 
     left_gain = _gain("GAIN:LEFT", """The Left channel's gain in dB, -96.0 to +31.5;
         -inf is code 0 (mute), and -96 sets it too.""")

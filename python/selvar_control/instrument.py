@@ -14,6 +14,22 @@ from selvar_control.replies import (SelvarError, limit_parameter, limit_reply,
 # out of step, not that there are more errors.
 _QUEUE_DEPTH = 33
 _ON_OFF = {True: 1, False: 0}
+_AUDIO_ENDS = {"OUTPUT": "OUTPut", "INPUT": "INPut"}
+
+
+def _quoted(text):
+    """A file name or device id as a string parameter."""
+    text = str(text)
+    if '"' in text:
+        raise ValueError(f"a name with a double quote cannot be sent: {text!r}")
+    return f'"{text}"'
+
+
+def _device(end, docs):
+    command = f"AUDio:DEVice:{end}"
+    return Instrument.control(f"{command}?", f"{command} %s", docs, set_process=_quoted,
+                              get_process=lambda reply: str(reply).strip('"'),
+                              check_set_errors=True)
 
 
 class SelvarControl(Instrument):
@@ -33,7 +49,12 @@ class SelvarControl(Instrument):
 
     ``dut1`` and ``dut2`` are the two boards (:class:`SelvarBoard`), each with ``left_gain``,
     ``right_gain``, ``gang_gain``, ``pan_gain`` (dB), ``left_code``, ``right_code``,
-    ``readback`` and ``ramp()``. DUT2 answers in the dual topology only.
+    ``readback``, ``ramp()`` and the measurements (``measure_gain()``, ``measure_mute()``,
+    ``measure_thd()``, ``measure_thdn()``, ``measure_crosstalk()``, ``measure_zcd_click()``,
+    ``measure_zcd_timeout()``, ``sweep_gain()``, ``fetch_sweep()``). DUT2 answers in the dual
+    topology only. The measurements' sound card: ``audio_output``, ``audio_input``,
+    ``audio_dut``, ``audio_devices()``, ``calibrate()``, ``save_calibration()``,
+    ``load_calibration()``.
     """
 
     topology = Instrument.control(
@@ -62,6 +83,18 @@ class SelvarControl(Instrument):
         Needs a program that has the LIMit:GAIN command; an older one refuses it as an
         undefined header (-113).""",
         set_process=limit_parameter, get_process=limit_reply, check_set_errors=True)
+
+    audio_output = _device("OUTPut", """The measurement's sound card output: a sound
+        server sink as ``audio_devices("OUTPUT")`` names it, "sim" for the simulated analog
+        path, "" for none. "sim" at either end puts the simulated path at both.""")
+    audio_input = _device("INPut", """The measurement's sound card input: a sound server
+        source as ``audio_devices("INPUT")`` names it, "sim" for the simulated analog path,
+        "" for none.""")
+    audio_dut = Instrument.control(
+        "AUDio:DUT?", "AUDio:DUT %d",
+        """The board a real sound card is cabled to, 1 or 2; measuring the other one is
+        refused (-221). The simulated path reaches either.""",
+        validator=strict_discrete_set, values=(1, 2), cast=int, check_set_errors=True)
 
     def __init__(self, resource, name="Selvar Control", **kwargs):
         """Connects to the program at ``resource``; see the class's description."""
@@ -108,6 +141,31 @@ class SelvarControl(Instrument):
                 self.abort()
                 self.read()
                 raise
+
+    def audio_devices(self, end="OUTPUT"):
+        """The ids of the sound card ends the program can use, "OUTPUT" or "INPUT"."""
+        end = _AUDIO_ENDS[strict_discrete_set(str(end).upper(), _AUDIO_ENDS)]
+        reply = self.ask(f"AUDio:DEVice:LIST? {end}").strip()
+        return [device.strip('"') for device in reply.split(",")] if reply else []
+
+    def calibrate(self, timeout=None):
+        """Measures the sound card's own path with its output cabled straight to its input
+        (the loop-through calibration); it applies to every later result at once. Returns
+        when it has ended, waiting up to ``timeout`` seconds (None: the resource's)."""
+        self.write("AUDio:CALibrate;*OPC?")
+        self._completion(timeout)
+        self.check_errors()
+
+    def save_calibration(self, path):
+        """Saves the calibration in use to ``path`` on the program's machine."""
+        self.write(f"MMEMory:STORe:CALibration {_quoted(path)}")
+        self.check_errors()
+
+    def load_calibration(self, path):
+        """Loads and applies a calibration saved on the program's machine; a missing file
+        (-256) or one that is not a calibration (-257) raises :class:`SelvarError`."""
+        self.write(f"MMEMory:LOAD:CALibration {_quoted(path)}")
+        self.check_errors()
 
     def check_errors(self):
         """Reads the program's error queue empty; raises :class:`SelvarError` with what it

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +36,21 @@ struct SetupFileResult {
     };
     Status status = Status::Done;
     std::string reason = {};
+};
+
+// The measurement's sound card as a saved setup holds it: the devices ("sim", a sound server's
+// sink or source; empty for none) and the calibration file in use (empty for none).
+struct AudioChoice {
+    std::string output;
+    std::string input;
+    std::string calibration;
+};
+
+// A gesture refused because it would send some channel a code above the operator's gain limit;
+// nothing moved. what() names the channel and the gain, for the error queue and the status line.
+class GainLimitExceeded : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
 
 // The program as a remote command or a measurement procedure sees it: one method per
@@ -106,9 +123,27 @@ class Instrument {
     // to the event loop (a script read line by line).
     virtual void awaitJob() {}
 
+    // The measurement's sound card, none where the program has no measurement side.
+    virtual std::optional<AudioChoice> audioChoice() const { return std::nullopt; }
+    // Chooses the devices and loads the calibration file (none named: the calibration in use
+    // stays), all of it or, false with the reason, nothing.
+    virtual bool chooseAudio(const AudioChoice& choice, std::string& reason) {
+        static_cast<void>(choice);
+        reason = "this program measures nothing";
+        return false;
+    }
+
     // The highest code the operator's gain limit lets any channel of any chip be sent; 255
-    // while no limit is set.
+    // while no limit is set. moveSlider and set0dB throw GainLimitExceeded for a move that
+    // would send a code above it, and leave every slider where it was.
     virtual int highestCode() const { return 255; }
+    // The limit as a code (1..255), none while off.
+    virtual std::optional<int> gainLimit() const { return std::nullopt; }
+    // Sets the limit (none: off). A limit below a code a chip holds now is refused and changes
+    // nothing: the result says which ("DUT1 Left is at +6.0 dB"); empty when it was set.
+    virtual std::string setGainLimit(std::optional<int> /*code*/) {
+        return "this instrument has no gain limit";
+    }
 
     // What this instance has, as *OPT? names it: the port backends it can use here ("SIM",
     // "PPDEV", "DIRECT", "FTDI", "GPIO").

@@ -8,11 +8,13 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "entry/usage_text.h"
+#include "gain/mod_pub_share.h"
 #include "platform/adapters/adapter_config.h"
 
 namespace selvar::entry {
@@ -61,6 +63,10 @@ struct Parser {
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
     QCommandLineOption measure{"measure", "Open the measurement window at start-up."};
+    QCommandLineOption gainLimit{"gain-limit",
+                                 "Never send any channel of any chip a gain above DB (-95.5 to "
+                                 "31.5 on the 0.5 dB grid). Default: no limit.",
+                                 "DB"};
     RemoteOptionSet remote;
     AudioOptionSet audio;
     // Every option the parser takes, under the heading the usage shows it: an option cannot be
@@ -69,6 +75,7 @@ struct Parser {
         {"Ports and adapters", {&portIo, &parport, &forcePort, &listAdapters}},
         {"Simulated board", {&simChips, &simIdleLine, &simAccessNs, &audio.simAnalog()}},
         {"Traces", {&trace, &monitor}},
+        {"Safety", {&gainLimit}},
         {"Remote control", remote.options()},
         {"Measurement", withMeasure(audio.options())},
         {"Other", {&quitAfterStart, &help, &version}}};
@@ -296,6 +303,30 @@ bool interpretSimulation(const Parser& p, platform::PortOptions& port, std::stri
     return true;
 }
 
+// --gain-limit: a gain the chips have, as the remote command takes it.
+bool interpretGainLimit(const Parser& p, std::optional<int>& code, std::string& error) {
+    const auto given = single(p, p.gainLimit, error);
+    if (!given || !p.qt.isSet(p.gainLimit)) {
+        return given.has_value();
+    }
+    std::string digits = text(*given);
+    if (digits.starts_with('+')) {
+        digits.erase(0, 1);
+    }
+    double db = 0.0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, db);
+    const double halfDb = db * 2.0;
+    if (digits.empty() || ec != std::errc() || ptr != end || halfDb != std::floor(halfDb) ||
+        halfDb < modPubShare::halfDbOfCode(1) || halfDb > modPubShare::halfDbOfCode(255)) {
+        error = "--gain-limit: '" + echoed(*given) +
+                "' is not a gain from -95.5 to 31.5 dB on the 0.5 dB grid";
+        return false;
+    }
+    code = modPubShare::codeOfHalfDb(static_cast<int>(halfDb));
+    return true;
+}
+
 bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
                std::string& error) {
     const QStringList positional = p.qt.positionalArguments();
@@ -319,7 +350,8 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
     out.openMeasure = p.qt.isSet(p.measure);
-    return p.remote.interpret(p.qt, out.remote, error) &&
+    return interpretGainLimit(p, out.gainLimit, error) &&
+           p.remote.interpret(p.qt, out.remote, error) &&
            p.audio.interpret(p.qt, out.port.backend, out.audio, error);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QStringList>
+#include <optional>
 #include <string>
 
 #include "entry/audio_options.h"
@@ -19,6 +20,7 @@ struct RunOptions {
     bool openMeasure = false;     // show the measurement window at start-up
     RemoteOptions remote;
     AudioOptions audio;
+    std::optional<int> gainLimit;  // the highest gain code any channel may be sent; none: no limit
 };
 
 struct CommandLine {

@@ -25,6 +25,7 @@
 #include "entry/placement.h"
 #include "entry/screen_fit.h"
 #include "entry/status_line.h"
+#include "gain/mod_pub_share.h"
 #include "panel/ui/frm_main.h"
 #include "platform/toolkit/toolkit.h"
 #include "ramp/field_validation.h"
@@ -40,6 +41,10 @@ constexpr int kClientHeight = 3795;
 // The layout in twips was drawn for an 8-point font; larger, the captions would not fit.
 constexpr int kFontPoints = 8;
 
+std::string limitText(std::optional<int> code) {
+    return code ? modPubShare::signedChannelDb(*code) + " dB" : std::string();
+}
+
 }  // namespace
 
 frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& link,
@@ -53,11 +58,13 @@ frmEntry::frmEntry(modGlblData& glbl, chiplink::modSelvarHw& hw, PanelsLink& lin
     buildControls();
     connectHandlers();
     link_.onReadBack([this] { showStatus(); });
+    link_.onLimitNews([this] { showStatus(); });
     Form_Initialize();
 }
 
 frmEntry::~frmEntry() {
     link_.onReadBack({});
+    link_.onLimitNews({});
 }
 
 int frmEntry::pixels(int twips) const {
@@ -286,7 +293,9 @@ void frmEntry::showStatus() {
                                           .failure = port.failure(),
                                           .chainLength = link_.lastReadBack().chainLength,
                                           .dual = opt2DUT_->isChecked(),
-                                          .job = jobText_.toStdString()});
+                                          .job = jobText_.toStdString(),
+                                          .gainLimit = limitText(link_.gainLimit()),
+                                          .limitNews = link_.limitNews()});
     lblStatus_->setText(QString::fromStdString(status.text));
     // In red, a warning is seen at a glance.
     lblStatus_->setStyleSheet(status.warning ? QStringLiteral("color: #b00000;") : QString());

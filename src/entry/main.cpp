@@ -74,14 +74,22 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
     if (trace) {
         program.keepObserver(std::move(trace));
     }
+    // Before the start-up, so that no frame the program ever sends exceeds it.
+    if (const std::string conflict = program.panelsLink().setInitialGainLimit(options.gainLimit);
+        !conflict.empty()) {
+        std::fprintf(stderr, "selvar: --gain-limit: %s\n", conflict.c_str());
+        return 1;
+    }
     selvar::entry::frmEntry& entry = program.start();
     // A calibration named on the command line that cannot be used is a usage error, found
     // before any window shows.
     if (std::string reason; !program.measurements().loadCalibrationFile(reason)) {
-        std::fputs(selvar::entry::usageErrorText(
-                       "--calibration " + program.audio().options().calibrationPath + ": " + reason)
-                       .c_str(),
-                   stderr);
+        std::fputs(
+            selvar::entry::usageErrorText(
+                "--calibration " +
+                selvar::platform::echoed(program.audio().options().calibrationPath) + ": " + reason)
+                .c_str(),
+            stderr);
         return selvar::entry::kUsageExitStatus;
     }
     // Ctrl+C or a logout closes the entry window as the operator would; a running ramp stops

@@ -12,6 +12,7 @@
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "measure/report/session_report.h"
+#include "entry/program_measurements.h"
 #include "panel/ui/frm_main.h"
 #include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
@@ -123,7 +124,7 @@ int codeOf(const QString& label) {
 
 }  // namespace
 
-PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
+PanelInstrument::PanelInstrument(frmEntry& entry, const modGlblData& glbl, PanelsLink& link,
                                  JobDriver& jobs)
     : entry_(entry), glbl_(glbl), link_(link), jobs_(jobs) {}
 
@@ -271,10 +272,22 @@ std::string PanelInstrument::version() const {
 
 std::vector<std::string> PanelInstrument::options() const {
     std::vector<std::string> options = platform::usableBackends(platform::realSystemCalls());
-    if (audioUsable_ && audioUsable_()) {
+    if (measurements_ != nullptr && measurements_->usable()) {
         options.emplace_back("AUDIO");
     }
     return options;
+}
+
+std::optional<control::AudioChoice> PanelInstrument::audioChoice() const {
+    if (measurements_ == nullptr) {
+        return std::nullopt;
+    }
+    return measurements_->audioChoice();
+}
+
+bool PanelInstrument::chooseAudio(const control::AudioChoice& choice, std::string& reason) {
+    return measurements_ != nullptr ? measurements_->chooseAudio(choice, reason)
+                                    : Instrument::chooseAudio(choice, reason);
 }
 
 }  // namespace selvar::entry
@@ -306,6 +319,19 @@ void PanelInstrument::awaitJob() {
     QEventLoop loop;
     QObject::connect(&jobs_, &JobDriver::finished, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// The limit is the panels' link's: every gain the panels send passes there.
+int PanelInstrument::highestCode() const {
+    return link_.highestCode();
+}
+
+std::optional<int> PanelInstrument::gainLimit() const {
+    return link_.gainLimit();
+}
+
+std::string PanelInstrument::setGainLimit(std::optional<int> code) {
+    return link_.setGainLimit(code);
 }
 
 }  // namespace selvar::entry

@@ -20,14 +20,14 @@ class frmEntry;
 class JobDriver;
 class modGlblData;
 class PanelsLink;
+class ProgramMeasurements;
 
 // The program as remote commands drive it: every command is the operator's gesture on the
 // entry window or a gain panel, so the chips see the same traffic and the windows (shown or
 // not) end in the same state.
 class PanelInstrument final : public control::Instrument {
   public:
-    PanelInstrument(frmEntry& entry, const modGlblData& glbl, const PanelsLink& link,
-                    JobDriver& jobs);
+    PanelInstrument(frmEntry& entry, const modGlblData& glbl, PanelsLink& link, JobDriver& jobs);
 
     void resetAll() override;
     void selectPort(control::Port port) override;
@@ -66,13 +66,20 @@ class PanelInstrument final : public control::Instrument {
 
     std::string version() const override;
     std::vector<std::string> options() const override;
-    // Whether a measurement has a sound card now: *OPT? names AUDIO then.
-    void setAudioUsable(std::function<bool()> usable) { audioUsable_ = std::move(usable); }
+    // The measurement side: *OPT? names AUDIO while it has a sound card, and saved setups
+    // hold its devices and calibration file.
+    void attachMeasurements(ProgramMeasurements& measurements) { measurements_ = &measurements; }
+    std::optional<control::AudioChoice> audioChoice() const override;
+    bool chooseAudio(const control::AudioChoice& choice, std::string& reason) override;
 
     bool jobRunning() const override;
     void abortJob() override;
     void afterJob(std::function<void()> then) override;
     void awaitJob() override;
+
+    int highestCode() const override;
+    std::optional<int> gainLimit() const override;
+    std::string setGainLimit(std::optional<int> code) override;
 
   private:
     panel::frmMain& panel(int dut) const;
@@ -80,9 +87,9 @@ class PanelInstrument final : public control::Instrument {
 
     frmEntry& entry_;
     const modGlblData& glbl_;
-    const PanelsLink& link_;
+    PanelsLink& link_;
     JobDriver& jobs_;
-    std::function<bool()> audioUsable_;
+    ProgramMeasurements* measurements_ = nullptr;
     std::function<const measure::MeasurementSession&()> session_;
     std::function<measure::ReportSetup()> reportSetup_;
 };

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "entry/panels_link.h"
 
+#include <stdexcept>
+
 #include "entry/job_driver.h"
 #include "entry/mod_glbl_data.h"
+#include "gain/mod_pub_share.h"
 #include "panel/read_back_labels.h"
 #include "ramp/wait_steps.h"
 
@@ -27,8 +30,54 @@ PanelsLink::PanelsLink(chiplink::modSelvarHw& hw, platform::SelectedPort& port,
                        const modGlblData& glbl, JobDriver& jobs)
     : hw_(hw), port_(port), glbl_(glbl), jobs_(jobs) {}
 
+// The panels refuse every move above the limit before they make it; a frame that would carry
+// a code above it all the same is a fault of the program, and it does not reach the chips.
 void PanelsLink::sendGainWords() {
-    hw_.sendGainWords(glbl_.frmDUT2().gainCodes(), glbl_.frmDUT1().gainCodes());
+    const chiplink::GainCodes dut2 = glbl_.frmDUT2().gainCodes();
+    const chiplink::GainCodes dut1 = glbl_.frmDUT1().gainCodes();
+    const int highest = highestCode();
+    for (const chiplink::GainCodes& codes : {dut2, dut1}) {
+        if (codes.left > highest || codes.right > highest) {
+            throw std::logic_error("a gain above the gain limit was about to be sent");
+        }
+    }
+    hw_.sendGainWords(dut2, dut1);
+}
+
+int PanelsLink::highestCode() const {
+    return limit_.value_or(modPubShare::kMaxCode);
+}
+
+void PanelsLink::reportLimit(const std::string& what) {
+    limitNews_ = what;
+    if (limitListener_) {
+        limitListener_();
+    }
+}
+
+std::string PanelsLink::setInitialGainLimit(std::optional<int> code) {
+    if (code) {
+        glbl_.frmDUT1().lowerInitialGains(*code);
+        glbl_.frmDUT2().lowerInitialGains(*code);
+    }
+    return setGainLimit(code);
+}
+
+std::string PanelsLink::setGainLimit(std::optional<int> code) {
+    const int highest = code.value_or(modPubShare::kMaxCode);
+    const std::pair<int, const panel::frmMain*> panels[] = {{1, &glbl_.frmDUT1()},
+                                                            {2, &glbl_.frmDUT2()}};
+    for (const auto& [dut, panel] : panels) {
+        const chiplink::GainCodes codes = panel->gainCodes();
+        const bool left = codes.left > highest;
+        if (left || codes.right > highest) {
+            return "DUT" + std::to_string(dut) + (left ? " Left" : " Right") + " is at " +
+                   modPubShare::signedChannelDb(left ? codes.left : codes.right) + " dB";
+        }
+    }
+    limit_ = code;
+    reportLimit({});
+    return {};
 }
 
 void PanelsLink::readBackGainRegisters() {

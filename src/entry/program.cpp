@@ -34,6 +34,13 @@ monitor::frmBus& Program::frmBus() {
 }
 
 Program::~Program() {
+    // A job still running (the program closed mid-sweep) ends first, while the chips, the
+    // windows and the measurement session it acts on are all still there: it puts back the
+    // codes it found, so a board is never left where a sweep happened to be.
+    if (jobs_.running()) {
+        jobs_.stop();
+        jobs_.finishNow();
+    }
     // The observers of the port must not outlive the attachments that name them.
     measure_.reset();
     measurements_.reset();
@@ -67,7 +74,7 @@ frmEntry& Program::start() {
     measurements_ = std::make_unique<ProgramMeasurements>(
         audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
         [&entry](const QString& text) { entry.showJob(text); });
-    instrument->setAudioUsable([this] { return measurements_->usable(); });
+    instrument->attachMeasurements(*measurements_);
     instrument->attachMeasurement(
         [this]() -> const measure::MeasurementSession& { return measurements_->session(); },
         [this] { return reportSetup(); });

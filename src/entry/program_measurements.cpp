@@ -34,6 +34,16 @@ measure::MeasurementSession& ProgramMeasurements::session() {
 
 void ProgramMeasurements::run(const remote::MeasurementRequest& request,
                               measure::ReplyHandler done) {
+    if (request.kind == remote::MeasurementRequest::Kind::Calibrate) {
+        done = [this, done = std::move(done)](const measure::QueryReply& reply) {
+            if (reply.failure == measure::Failure::None) {
+                calibrationFile_.clear();
+            }
+            if (done) {
+                done(reply);
+            }
+        };
+    }
     start(remote::makeJob(session(), request, std::move(done)));
 }
 
@@ -51,9 +61,10 @@ void ProgramMeasurements::showProgress(const measure::Progress& progress) {
     if (progress.code) {
         text += QStringLiteral(" code %1,").arg(*progress.code);
     }
-    text += QStringLiteral(" %1 %").arg(100 * progress.done / progress.total);
+    // No-break spaces: the line wraps between the parts, never inside one.
+    text += QStringLiteral(" %1\u00a0%").arg(100 * progress.done / progress.total);
     if (progress.secondsLeft >= 1.0) {
-        text += QStringLiteral(", %1 s left").arg(std::lround(progress.secondsLeft));
+        text += QStringLiteral(", %1\u00a0s\u00a0left").arg(std::lround(progress.secondsLeft));
     }
     showJob_(text);
 }
@@ -75,16 +86,30 @@ std::string ProgramMeasurements::audioDevice(AudioEnd end) const {
     return end == AudioEnd::Output ? setup_.outputDevice() : setup_.inputDevice();
 }
 
-// An empty id takes the device off; any other must be one the sound server offers now.
+// An empty id takes the device off; "sim" needs the simulated board (the sound server is not
+// asked then); any other id must be one the sound server offers now.
+bool ProgramMeasurements::offered(AudioEnd end, const std::string& id, std::string& error) {
+    // A running job holds the port that another device would replace.
+    if (jobs_.running()) {
+        error = "a job is running";
+        return false;
+    }
+    if (id.empty() || (id == kSimAudioDevice && setup_.simulationAvailable())) {
+        return true;
+    }
+    const std::vector<std::string> ids =
+        id == kSimAudioDevice ? std::vector<std::string>{} : audioDevices(end);
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) {
+        return true;
+    }
+    error = std::string(end == AudioEnd::Output ? "no output " : "no input ") + '"' + id + '"';
+    return false;
+}
+
 bool ProgramMeasurements::chooseAudioDevice(AudioEnd end, const std::string& id,
                                             std::string& error) {
-    if (!id.empty()) {
-        const std::vector<std::string> offered = audioDevices(end);
-        if (std::find(offered.begin(), offered.end(), id) == offered.end()) {
-            error =
-                std::string(end == AudioEnd::Output ? "no output " : "no input ") + '"' + id + '"';
-            return false;
-        }
+    if (!offered(end, id, error)) {
+        return false;
     }
     if (end == AudioEnd::Output) {
         setup_.setOutputDevice(id);
@@ -108,7 +133,43 @@ bool ProgramMeasurements::usable() const {
 
 bool ProgramMeasurements::loadCalibrationFile(std::string& error) {
     const std::string& path = setup_.options().calibrationPath;
-    return path.empty() || session().loadCalibration(path, error);
+    return path.empty() || loadCalibration(path, error);
+}
+
+bool ProgramMeasurements::saveCalibration(const std::string& path, std::string& error) {
+    if (!session().saveCalibration(path, error)) {
+        return false;
+    }
+    calibrationFile_ = path;
+    return true;
+}
+
+bool ProgramMeasurements::loadCalibration(const std::string& path, std::string& error) {
+    if (!session().loadCalibration(path, error)) {
+        return false;
+    }
+    calibrationFile_ = path;
+    return true;
+}
+
+control::AudioChoice ProgramMeasurements::audioChoice() const {
+    return {setup_.outputDevice(), setup_.inputDevice(), calibrationFile_};
+}
+
+// The devices are checked first and the calibration loaded next, as they are the parts that
+// can fail; the devices are set only once nothing can.
+bool ProgramMeasurements::chooseAudio(const control::AudioChoice& choice, std::string& reason) {
+    if (!offered(AudioEnd::Output, choice.output, reason) ||
+        !offered(AudioEnd::Input, choice.input, reason)) {
+        return false;
+    }
+    if (!choice.calibration.empty() && !loadCalibration(choice.calibration, reason)) {
+        reason = choice.calibration + ": " + reason;
+        return false;
+    }
+    setup_.setOutputDevice(choice.output);
+    setup_.setInputDevice(choice.input);
+    return true;
 }
 
 }  // namespace selvar::entry

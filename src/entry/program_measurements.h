@@ -38,6 +38,8 @@ class ProgramMeasurements final : public remote::MeasurementHost {
     std::string audioDevice(remote::AudioEnd end) const override;
     bool chooseAudioDevice(remote::AudioEnd end, const std::string& id,
                            std::string& error) override;
+    bool saveCalibration(const std::string& path, std::string& error) override;
+    bool loadCalibration(const std::string& path, std::string& error) override;
     int cabledDut() const override;
     void setCabledDut(int dut) override;
 
@@ -45,9 +47,13 @@ class ProgramMeasurements final : public remote::MeasurementHost {
     bool usable() const;
     // The calibration file --calibration named, read now: false with the reason.
     bool loadCalibrationFile(std::string& error);
+    // The devices and calibration file, as a saved setup holds them; see control::Instrument.
+    control::AudioChoice audioChoice() const;
+    bool chooseAudio(const control::AudioChoice& choice, std::string& reason);
 
   private:
     void showProgress(const measure::Progress& progress);
+    bool offered(remote::AudioEnd end, const std::string& id, std::string& error);
 
     AudioSetup& setup_;
     JobDriver& jobs_;
@@ -55,6 +61,9 @@ class ProgramMeasurements final : public remote::MeasurementHost {
     ProgramAudioBench bench_;
     std::unique_ptr<measure::MeasurementSession> session_;
     QString running_;  // what the running measurement does, for its progress
+    // The file that holds the calibration in use: the one loaded or saved last; none once a
+    // calibration is measured afresh.
+    std::string calibrationFile_;
 };
 
 }  // namespace selvar::entry

@@ -49,6 +49,13 @@ StatusText statusText(const StatusFacts& facts) {
     if (!facts.job.empty()) {
         status.text += "\n" + facts.job;
     }
+    // One line, as short as it can be: the label has room for four.
+    if (!facts.gainLimit.empty()) {
+        status.text += "\nGain limit " + facts.gainLimit;
+        if (!facts.limitNews.empty()) {
+            status.text += "; " + facts.limitNews;
+        }
+    }
     return status;
 }
 

@@ -10,11 +10,13 @@ namespace selvar::entry {
 struct StatusFacts {
     int lpt = 1;
     bool opened = false;
-    std::string port;     // what the open port is, as its provider names it
-    std::string failure;  // why the port did not open
-    int chainLength = 0;  // bits the last read-back counted: 16 per chip, another count none
-    bool dual = false;    // "Dual DUT (Daisy-Chain)" is selected
-    std::string job;      // what the running job does; empty when none runs
+    std::string port;       // what the open port is, as its provider names it
+    std::string failure;    // why the port did not open
+    int chainLength = 0;    // bits the last read-back counted: 16 per chip, another count none
+    bool dual = false;      // "Dual DUT (Daisy-Chain)" is selected
+    std::string job;        // what the running job does; empty when none runs
+    std::string gainLimit;  // the operator's gain limit ("+6.0 dB"); empty while none is set
+    std::string limitNews;  // the last move the limit refused or held back
 };
 
 struct StatusText {

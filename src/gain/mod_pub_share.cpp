@@ -70,6 +70,10 @@ std::string channelLabel(int code) {
     return formatDb(codeToDb(gain::checkedInt16(code)));
 }
 
+std::string signedChannelDb(int code) {
+    return (code > kUnityCode ? "+" : "") + channelLabel(code);
+}
+
 std::string gangLabel(int gang) {
     if (gang == 0) {
         return "-Inf";

@@ -36,6 +36,9 @@ std::optional<float> halfDbSteps(float db);
 // A value that rounds to zero shows "0.0", never "-0.0".
 std::string formatDb(double db);
 
+// A channel's gain as messages name it, signed: "+6.0", "0.0", "-10.5"; "-Inf" for code 0.
+std::string signedChannelDb(int code);
+
 // Value-label texts of the gain panel.
 std::string channelLabel(int code);  // Left / Right: "-Inf" for 0
 std::string gangLabel(int gang);     // Gang 0..510: "-Inf" only for Gang 0 itself

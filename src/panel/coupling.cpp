@@ -91,6 +91,15 @@ LeftRight projectOntoLeftRight(int gang, int pan) {
     return {left, add16(left, pan)};
 }
 
+LeftRight placedCodes(const Placement& placement) {
+    LeftRight codes;
+    for (std::size_t i = 0; i < placement.count; ++i) {
+        const Placement::Assignment& a = placement.assignments[i];
+        (a.channel == Channel::Left ? codes.left : codes.right) = a.value;
+    }
+    return codes;
+}
+
 Placement setLeftRightKeepGang(int left, int right) {
     return place(left, right, true);
 }

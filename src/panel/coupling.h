@@ -40,6 +40,9 @@ struct Placement {
     bool reproject = false;
 };
 
+// The codes Left and Right hold once the placement is made (the last assignment of each).
+LeftRight placedCodes(const Placement& placement);
+
 // After a Gang move: keeps the sum L + R. When pinning one channel would push the other out of
 // 0..255, the other is pinned to its own bound too (Pan then moves on re-projection).
 Placement setLeftRightKeepGang(int left, int right);

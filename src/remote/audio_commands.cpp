@@ -125,17 +125,16 @@ Outcome calibrationFileCommand(const Call& call) {
         return {.error = error::kDataType, .detail = "the file name is a quoted string"};
     }
     std::string why;
-    measure::MeasurementSession& session = host->session();
     if constexpr (save) {
-        if (!session.calibration()) {
+        if (!host->session().calibration()) {
             return {.error = error::kExecution, .detail = "no calibration"};
         }
-        if (!session.saveCalibration(call.param->text, why)) {
+        if (!host->saveCalibration(call.param->text, why)) {
             return {.error = error::kMassStorage, .detail = std::move(why)};
         }
     } else if (std::error_code absent; !std::filesystem::exists(call.param->text, absent)) {
         return {.error = error::kFileNameNotFound, .detail = "No such file or directory"};
-    } else if (!session.loadCalibration(call.param->text, why)) {
+    } else if (!host->loadCalibration(call.param->text, why)) {
         return {.error = error::kFileNameError, .detail = std::move(why)};
     }
     return {};

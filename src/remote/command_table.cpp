@@ -312,6 +312,7 @@ Node buildTree() {
     };
     top.push_back({.name = "MMEMory", .children = massMemoryCommands()});
     top.push_back(audioCommands());
+    top.push_back({.name = "LIMit", .children = limitCommands()});
     std::vector<Node> system = systemCommands();
     top.push_back({.name = "SYSTem", .children = std::move(system)});
     return {.name = "", .children = std::move(top)};

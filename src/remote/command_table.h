@@ -75,5 +75,6 @@ std::vector<Node> massMemoryCommands();     // the MMEMory subtree: saved setups
 Node audioCommands();                       // the AUDio subtree: the sound card
 Node calibrationFile(bool save);            // MMEMory:STORe|LOAD:CALibration
 std::vector<Node> measurementCommands();    // DUT<n>:MEASure and DUT<n>:SWEep
+std::vector<Node> limitCommands();          // the LIMit subtree: the gain limit
 
 }  // namespace selvar::remote

@@ -47,6 +47,10 @@ class MeasurementHost {
     virtual std::string audioDevice(AudioEnd end) const = 0;
     // False with the reason when no such device is offered.
     virtual bool chooseAudioDevice(AudioEnd end, const std::string& id, std::string& error) = 0;
+    // The calibration's files: false with the reason (a save writes the file whole or not at
+    // all; a load changes nothing unless the file is a calibration).
+    virtual bool saveCalibration(const std::string& path, std::string& error) = 0;
+    virtual bool loadCalibration(const std::string& path, std::string& error) = 0;
     // The board a real sound card is cabled to, 1 or 2.
     virtual int cabledDut() const = 0;
     virtual void setCabledDut(int dut) = 0;

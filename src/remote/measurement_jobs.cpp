@@ -85,6 +85,10 @@ std::unique_ptr<measure::MeasurementJob> makeJob(measure::MeasurementSession& se
 }
 
 std::string decimal(double value) {
+    // What the noise hid reads as SCPI's not-a-number, as a fetched sweep's entries do.
+    if (value >= measure::kNotMeasured) {
+        return "9.91E37";
+    }
     char text[48];
     std::snprintf(text, sizeof text, "%.3f", value);
     // A value that rounds to zero reads as zero, whichever side it came from.

@@ -21,7 +21,8 @@ Outcome runMeasurement(const Call& call, const MeasurementRequest& request,
 // The sound card's side of the program, or the -241 a command without one queues.
 MeasurementHost* hostOf(const Call& call, Outcome& missing);
 
-// A dB (or ms) value as every reply gives it: fixed, with three decimals.
+// A dB (or ms) value as every reply gives it: fixed, with three decimals; 9.91E37 (not a
+// number) for a value not measured.
 std::string decimal(double value);
 
 }  // namespace selvar::remote

@@ -220,6 +220,8 @@ UnitResult Session::execute(const Unit& unit, Path& path, LineResult& line,
         outcome = dut2Absent ? Outcome{.error = error::kSettingsConflict,
                                        .detail = "DUT2 needs the dual topology"}
                              : (*handler)(call);
+    } catch (const control::GainLimitExceeded& refused) {
+        outcome = {.error = error::kOutOfRange, .detail = refused.what()};  // nothing moved
     } catch (const std::exception&) {
         outcome = {error::kExecution, std::nullopt};  // the gesture failed; say so, keep serving
     }

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 
+#include "gain/mod_pub_share.h"
 #include "platform/atomic_save.h"
 #include "ramp/field_validation.h"
 
@@ -69,6 +70,22 @@ struct FileCloser {
 };
 
 // The file's whole text, or why it cannot be had.
+// A channel of a panel the setup would apply above the instrument's gain limit; empty when
+// none is. Checked before anything is applied, so a refused file changes nothing.
+std::string aboveLimit(const Setup& setup, int highest) {
+    const int panels = setup.topology == control::Topology::Dual ? 2 : 1;
+    for (int dut = 1; dut <= panels; ++dut) {
+        const PanelSetup& p = setup.panels[static_cast<std::size_t>(dut - 1)];
+        const bool left = p.left > highest;
+        if (left || p.right > highest) {
+            return "DUT" + std::to_string(dut) + (left ? " Left " : " Right ") +
+                   modPubShare::signedChannelDb(left ? p.left : p.right) +
+                   " dB is above the gain limit " + modPubShare::signedChannelDb(highest) + " dB";
+        }
+    }
+    return {};
+}
+
 SetupFileResult readWhole(const std::string& path, std::string& text) {
     if (path.empty()) {
         return {Status::Refused, "no file name"};
@@ -101,6 +118,9 @@ Setup capture(const Instrument& instrument) {
     s.panels = {capturePanel(instrument, 1), capturePanel(instrument, 2)};
     s.mute = instrument.pin(PinLine::Mute);
     s.zcd = instrument.pin(PinLine::Zcd);
+    if (const std::optional<control::AudioChoice> audio = instrument.audioChoice()) {
+        s.audio = AudioSetup{audio->output, audio->input, audio->calibration};
+    }
     return s;
 }
 
@@ -144,9 +164,16 @@ SetupFileResult load(Instrument& instrument, const std::string& path) {
     if (!parsed.setup) {
         return {Status::Refused, parsed.reason};
     }
-    // Audio devices cannot be restored yet; applying the rest alone would half-apply the file.
-    if (parsed.setup->audio) {
-        return {Status::Refused, "audio devices cannot be restored by this program"};
+    // The sound card goes first: it is the part that can still be refused (a device not
+    // offered, a calibration file that is not one), and it changes nothing when it is.
+    if (const std::optional<AudioSetup>& audio = parsed.setup->audio) {
+        std::string reason;
+        if (!instrument.chooseAudio({audio->output, audio->input, audio->calibration}, reason)) {
+            return {Status::Refused, "audio: " + reason};
+        }
+    }
+    if (std::string above = aboveLimit(*parsed.setup, instrument.highestCode()); !above.empty()) {
+        return {Status::Refused, std::move(above)};
     }
     apply(instrument, *parsed.setup);
     return {};

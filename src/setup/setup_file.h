@@ -25,8 +25,7 @@ struct PanelSetup {
     RampSetup ramp;
 };
 
-// The audio side of a measurement, once the program has one to save: the devices by name and
-// the calibration file. No version-1 file written by this program holds it.
+// The audio side of a measurement: the devices by name and the calibration file in use.
 struct AudioSetup {
     std::string output;
     std::string input;

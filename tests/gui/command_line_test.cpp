@@ -107,6 +107,9 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
          }},
         {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
         {{"--measure"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMeasure); }},
+        {{"--gain-limit", "+6"}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, 204); }},
+        {{"--gain-limit=-95.5"}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, 1); }},
+        {{}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, std::nullopt); }},
         {{"--no-gui", "--scpi-port", "5025", "--scpi-listen", "::", "--scpi-listen", "10.0.0.2"},
          [](const RunOptions& o) {
              EXPECT_TRUE(o.remote.noGui);
@@ -159,6 +162,9 @@ TEST(CommandLine, RefusesBadOptionsAndValuesWithTheReason) {
         {{"--port-io", "serial"}, "'serial' is not sim, ppdev or direct"},
         {{"--port-io", "sim", "--port-io", "ppdev"}, "--port-io given more than once"},
         {{"extra"}, "unexpected argument 'extra'"},
+        {{"--gain-limit", "6.3"}, "--gain-limit: '6.3' is not a gain from -95.5 to 31.5 dB"},
+        {{"--gain-limit", "32"}, "'32' is not a gain from -95.5 to 31.5 dB"},
+        {{"--gain-limit", "-96"}, "'-96' is not a gain from -95.5 to 31.5 dB"},
         {{"--parport", "LPT1=/dev/parport0"}, "--parport applies to --port-io ppdev or direct"},
         {{"--port-io", "ppdev", "--parport", "LPT4=/dev/parport3"}, "expected LPTn=WHERE"},
         {{"--port-io", "ppdev", "--parport", "LPT0=/dev/parport0"}, "expected LPTn=WHERE"},

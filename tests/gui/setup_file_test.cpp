@@ -151,10 +151,14 @@ TEST(SavedSetups, ARefusedFileChangesNothingAndSaysWhy) {
         {"no such target", changedGood("\"right\"}", "\"pan\"}"), Status::Refused,
          "dut1.ramp.target"},
         {"key missing", changedGood("\"zcd\": true,", ""), Status::Refused, "zcd: missing"},
-        {"audio devices",
+        {"audio device not offered",
          changedGood("\"version\": 1,", R"("version": 1, "audio": {"output": "Line Out",
-                                          "input": "Line In", "calibration": "cal.json"},)"),
-         Status::Refused, "audio devices cannot"},
+                                          "input": "Line In", "calibration": ""},)"),
+         Status::Refused, "audio: no output \"Line Out\""},
+        {"calibration file missing",
+         changedGood("\"version\": 1,", R"("version": 1, "audio": {"output": "sim",
+                                          "input": "sim", "calibration": "/no/cal"},)"),
+         Status::Refused, "audio: /no/cal: "},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
@@ -172,6 +176,30 @@ TEST(SavedSetups, ARefusedFileChangesNothingAndSaysWhy) {
         EXPECT_EQ(stateOf(t), before) << c.what;
         EXPECT_TRUE(t.log().accesses.empty()) << c.what;
     }
+}
+
+// The sound card's devices and the calibration file in use are saved with the rest and put back.
+TEST(SavedSetups, HoldTheSoundCardAndItsCalibrationFile) {
+    QTemporaryDir dir;
+    const std::string calibration = dir.filePath("card.cal").toStdString();
+    const std::string setup = dir.filePath("setup.json").toStdString();
+    TestProgram t;
+    ProgramMeasurements& m = t.program().measurements();
+    m.run({.kind = remote::MeasurementRequest::Kind::Calibrate}, {});
+    ASSERT_TRUE(finishJob(t.program()));
+    std::string error;
+    ASSERT_TRUE(m.saveCalibration(calibration, error)) << error;
+    ASSERT_EQ(t.program().instrument().saveSetup(setup).status, Status::Done);
+
+    ASSERT_TRUE(m.chooseAudioDevice(remote::AudioEnd::Output, "", error)) << error;
+    m.session().setCalibration(std::nullopt);
+    ASSERT_EQ(m.audioDevice(remote::AudioEnd::Input), "");
+
+    ASSERT_EQ(t.program().instrument().loadSetup(setup).status, Status::Done);
+    EXPECT_EQ(m.audioDevice(remote::AudioEnd::Output), "sim");
+    EXPECT_EQ(m.audioDevice(remote::AudioEnd::Input), "sim");
+    EXPECT_TRUE(m.session().calibration().has_value());
+    EXPECT_EQ(m.audioChoice().calibration, calibration);
 }
 
 }  // namespace

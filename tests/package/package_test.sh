@@ -55,4 +55,13 @@ cat "$work/lintian.log"
 dpkg -x "$deb" "$work/unpacked"
 answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$work/unpacked/usr/bin/selvar" --version)
 [ "$answer" = "selvar $version" ] || fail "the installed program says '$answer'"
+# The installed README reads for the installed program: no path that exists only in a checkout or
+# a build tree, no marker of the parts left out, and whatever it links to or shows is installed.
+readme=$work/unpacked/usr/share/doc/selvar/README.md
+! grep -nE '(^|[^[:alnum:]_./-])(build|scripts|bench|tests|src|python)/|<!--|-->' "$readme" ||
+    fail "the installed README names paths of a checkout (above)"
+grep -q '^## Remote control' "$readme" || fail "the installed README lacks its remote control"
+for target in $(grep -oE '\]\([^)#]+' "$readme" | cut -c3- | grep -v '://'); do
+    [ -e "$(dirname "$readme")/$target" ] || fail "the installed README links to $target, not installed"
+done
 echo "package $(basename "$deb") checked"

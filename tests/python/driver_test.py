@@ -13,6 +13,7 @@ import signal
 import subprocess
 import sys
 import threading
+import time
 import unittest
 
 from selvar_control import SelvarControl, SelvarError
@@ -126,6 +127,58 @@ class DriverTest(unittest.TestCase):
         self.assertTrue(selvar.ask("*IDN?").startswith("Orvane,"))
         # The interrupt sent ABORt: the ramp stopped part way instead of running to its end.
         self.assertGreater(selvar.dut1.left_gain, -30.0)
+
+
+class MeasurementTest(unittest.TestCase):
+    """A small measurement over the simulated analog path, as a lab script runs one."""
+
+    def test_measurements_read_the_ideal_gains_and_failures_raise_at_once(self):
+        program = Program()
+        try:
+            selvar = program.driver(60000)
+            selvar.topology = "DUAL"
+            self.assertEqual(selvar.audio_output, "sim")
+            # (measured, ideal: code = 2 x dB + 192)
+            cases = [(lambda: selvar.dut1.measure_gain("LEFT", 100), -46.0),
+                     (lambda: selvar.dut2.measure_gain("right", 255), 31.5)]
+            for measure, ideal in cases:
+                with self.subTest(ideal=ideal):
+                    self.assertAlmostEqual(measure(), ideal, delta=0.05)
+            selvar.dut1.sweep_gain()
+            gains = selvar.dut1.fetch_sweep("RIGHT")
+            self.assertEqual(len(gains), 256)
+            self.assertEqual(gains[0], -math.inf)
+            self.assertAlmostEqual(gains[192], 0.0, delta=0.05)
+            self.assertAlmostEqual(gains[131], -30.5, delta=0.05)
+            self.assertLess(selvar.dut1.measure_thd("LEFT", 192), -60.0)
+            # Without a sound card the measurement fails, and says so without the timeout.
+            selvar.audio_output = ""
+            started = time.monotonic()
+            with self.assertRaises(SelvarError) as raised:
+                selvar.dut1.measure_gain("LEFT")
+            self.assertEqual([code for code, _ in raised.exception.errors], [-241])
+            self.assertLess(time.monotonic() - started, 30.0)
+        finally:
+            program.stop()
+
+
+class GainLimitTest(unittest.TestCase):
+    def test_limit_from_the_command_line_refuses_and_is_lifted(self):
+        # Below the panels' initial 0 dB: the start-up must keep within it too.
+        program = Program("--gain-limit", "-20")
+        try:
+            selvar = program.driver(2000)
+            self.assertEqual(selvar.gain_limit, -20.0)
+            with self.assertRaises(SelvarError) as raised:
+                selvar.dut1.left_gain = -19.5
+            self.assertEqual([c for c, _ in raised.exception.errors], [-222])
+            self.assertEqual(selvar.dut1.readback, (0, 0))
+            selvar.gain_limit = None
+            self.assertIsNone(selvar.gain_limit)
+            selvar.dut1.left_gain = -19.5
+            self.assertEqual(selvar.dut1.readback, (153, 0))
+        finally:
+            program.stop()
 
 
 class NoChipTest(unittest.TestCase):

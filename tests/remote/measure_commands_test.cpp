@@ -93,6 +93,8 @@ class FakeHost final : public MeasurementHost {
     std::vector<std::string> audioDevices(AudioEnd) override { return {"sim", "card"}; }
     std::string audioDevice(AudioEnd) const override { return "sim"; }
     bool chooseAudioDevice(AudioEnd, const std::string&, std::string&) override { return true; }
+    bool saveCalibration(const std::string&, std::string&) override { return true; }
+    bool loadCalibration(const std::string&, std::string&) override { return true; }
     int cabledDut() const override { return 1; }
     void setCabledDut(int) override {}
 
@@ -135,6 +137,8 @@ TEST(MeasureCommands, AskForTheProcedureAndAnswerItsValuesOrItsError) {
         {"DUT1:MEAS:MUTE? PIN", values({110.2131, 0}), "mute 1 pin", "110.213,0", {}},
         {"DUT1:MEAS:MUTE? CODE", values({120, 1}), "mute 1 code", "120.000,1", {}},
         {"DUT1:MEAS:THDN? LEFT", values({-80.12345}), "thdn 1 L", "-80.123", {}},
+        {"DUT1:MEAS:GAIN? LEFT,1", values({9.91e37}), "gain 1 L 1", "9.91E37", {}},
+        {"DUT1:MEAS:GAIN? LEFT", values({-0.0004}), "gain 1 L", "0.000", {}},
         {"DUT1:MEAS:ZCD:CLIC?", values({-30.5, -61.25}), "other 1 L", "-30.500,-61.250", {}},
         {"DUT1:MEAS:ZCD:TIM?", values({16.04}), "other 1 L", "16.040", {}},
         {"DUT1:MEAS:GAIN? LEFT;GAIN? RIGH", values({1.5}), "gain 1 L", "1.500;1.500", {}},
@@ -158,6 +162,13 @@ TEST(MeasureCommands, AskForTheProcedureAndAnswerItsValuesOrItsError) {
          "gain 1 L",
          "",
          {"-200,\"Execution error;no tone\""}},
+        {"AUD:DEV:LIST? OUTP;:AUD:DEV:INP?", {}, "none", "\"sim\",\"card\";\"sim\"", {}},
+        {"AUD:DEV:OUTP sim",
+         {},
+         "none",
+         "",
+         {"-104,\"Data type error;the device is a quoted string\""}},
+        {"AUD:DUT 3", {}, "none", "", {"-222,\"Data out of range;3 is outside 1..2\""}},
         {"DUT1:MEAS:GAIN?", {}, "none", "", {"-109,\"Missing parameter\""}},
         {"DUT1:MEAS:GAIN? LEFT,256",
          {},

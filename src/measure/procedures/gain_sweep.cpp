@@ -49,6 +49,7 @@ class SweepJob final : public SteppedJob {
         sweep.dut = *dutNumber_;
         sweep.startedAt = isoNow();
         state_.sweep = std::move(sweep);
+        planned_ = true;
         state_.resultsChanged();
         return steps;
     }
@@ -79,15 +80,22 @@ class SweepJob final : public SteppedJob {
     }
 
     void completed() override {
-        state_.sweep->retries = retries();
         state_.sweep->complete = highest_ == kCodes - 1;
-        state_.resultsChanged();
         finish({});
+    }
+
+    // A stopped or failed sweep keeps the codes it measured.
+    void ending() override {
+        if (planned_) {
+            state_.sweep->retries = retries();
+            state_.resultsChanged();
+        }
     }
 
     std::optional<int> codeOf(std::size_t step) const override { return int(step); }
 
     int highest_ = kCodes - 1;
+    bool planned_ = false;  // the session's sweep is this one's
 };
 
 }  // namespace

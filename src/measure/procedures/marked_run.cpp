@@ -17,6 +17,14 @@ constexpr double kGapSeconds = 0.01;
 // Capture clocks run off by a few hundred ppm at most; the run waits for this much more.
 constexpr double kClockSlack = 0.002;
 constexpr std::size_t kLevelFrames = 1600;  // what the level meter averages over
+// The closing marker this far from where the card's drift puts it means frames were lost or
+// inserted (a frame is 10 ppm over a 2 s run; a drift is measured to a fraction of one).
+constexpr double kDriftSlipFrames = 0.75;
+// Markers that correlate this well with what was played are the card's, not noise.
+constexpr double kTrustedCorrelation = 0.5;
+constexpr std::size_t kHeadSlack = 4800;  // 0.1 s beyond the latency, for a marker's search
+// A part shorter than this (a marker alone) gives too few blocks to tell a jump from jitter.
+constexpr std::size_t kFewestFollowed = 16 * 256;
 
 std::vector<float> mono(const dsp::StereoBuffer& buffer, std::size_t frames) {
     std::vector<float> out(std::min(frames, buffer.frames()));
@@ -48,16 +56,18 @@ MarkedRunner::MarkedRunner(audio::AudioPort& port, PortStream& stream, dsp::FftC
     result_.bodyStart = run.bodyStart;
     lastMarkerStart_ = run.lastMarkerStart;
     const std::size_t runFrames = run.signal.frames();
-    wanted_ = runFrames + std::size_t(std::ceil(plan_.maxLatencySeconds * rate)) +
-              std::size_t(double(runFrames) * kClockSlack);
+    latencyFrames_ = std::size_t(std::ceil(plan_.maxLatencySeconds * rate));
+    wanted_ = runFrames + latencyFrames_ + std::size_t(double(runFrames) * kClockSlack);
     const std::size_t tail = wanted_ + std::size_t(double(wanted_) * kClockSlack) + 64;
     reference_ = mono(run.signal, lastMarkerStart_ + marker_.size());
+    std::size_t audible = 0;
     for (const auto& [begin, end] : plan_.faint) {
-        const std::size_t from = std::min(run.bodyStart + begin, reference_.size());
-        const std::size_t to = std::min(run.bodyStart + end, reference_.size());
-        std::fill(reference_.begin() + std::ptrdiff_t(from),
-                  reference_.begin() + std::ptrdiff_t(to), 0.0F);
+        if (run.bodyStart + begin > audible) {
+            audible_.emplace_back(audible, run.bodyStart + begin);
+        }
+        audible = std::max(audible, run.bodyStart + end);
     }
+    audible_.emplace_back(audible, reference_.size());
     run.signal.left.resize(tail, 0.0F);
     run.signal.right.resize(tail, 0.0F);
     played_ = dsp::interleave(run.signal);
@@ -69,7 +79,7 @@ void MarkedRunner::startAttempt() {
     recentFrom_ = 0;
     playedFrames_ = 0;
     nextEvent_ = 0;
-    backlog_ = std::max<std::int64_t>(0, stream_.played - stream_.captured);
+    backlog_ = stream_.backlog();
     fireDue();
 }
 
@@ -95,11 +105,18 @@ std::pair<double, double> MarkedRunner::recentLevels() const {
             dsp::meanSquareToDbfs(sum[1] / count + 1e-30)};
 }
 
+// Where an event's frame of the stimulus comes back in this attempt's capture, by the latency
+// and the drift the port's earlier runs found.
+std::int64_t MarkedRunner::captureFrameOf(const RunEvent& event) const {
+    return std::llround(double(event.frame) * (1.0 + stream_.driftPpm * 1e-6)) +
+           plan_.eventLatencyFrames + backlog_;
+}
+
 void MarkedRunner::fireDue() {
     const auto captured = std::int64_t(capturedInterleaved_.size() / 2);
     while (nextEvent_ < plan_.events.size()) {
         const RunEvent& event = plan_.events[nextEvent_];
-        if (event.frame > 0 && captured < event.frame + plan_.eventLatencyFrames + backlog_) {
+        if (event.frame > 0 && captured < captureFrameOf(event)) {
             break;
         }
         ++nextEvent_;
@@ -123,8 +140,7 @@ bool MarkedRunner::step() {
     }
     auto limit = std::int64_t(wanted_) + backlog_;
     if (nextEvent_ < plan_.events.size()) {
-        limit =
-            std::min(limit, plan_.events[nextEvent_].frame + plan_.eventLatencyFrames + backlog_);
+        limit = std::min(limit, captureFrameOf(plan_.events[nextEvent_]));
     }
     const std::size_t have = capturedInterleaved_.size();
     if (limit > std::int64_t(have / 2)) {
@@ -153,6 +169,35 @@ bool MarkedRunner::advance(Clock::time_point deadline) {
     return true;
 }
 
+// The timing followed through each audible part on its own, from where the markers place it:
+// over a faint part of a second, a clock 200 ppm off moves 10 frames, beyond where the search
+// looks, and a steady drift taken from a few marker blocks would add up across it to frames
+// never inserted. A jump hidden in a faint part still moves the closing marker, which the
+// drift expected of the card (when given) catches.
+std::vector<dsp::Glitch> MarkedRunner::findGlitches(std::span<const float> heard, double firstLag,
+                                                    double driftPpm) const {
+    std::vector<dsp::Glitch> found;
+    const std::span<const float> reference(reference_);
+    for (const auto& [from, to] : audible_) {
+        if (to - from < kFewestFollowed) {
+            continue;
+        }
+        const double lag = firstLag + double(from) * (1.0 + driftPpm * 1e-6);
+        const auto part =
+            dsp::findGlitches(reference.subspan(from, to - from), heard, std::llround(lag));
+        found.insert(found.end(), part.begin(), part.end());
+    }
+    if (plan_.expectedDriftPpm) {
+        const double frames =
+            (driftPpm - *plan_.expectedDriftPpm) * 1e-6 * double(lastMarkerStart_);
+        if (std::abs(frames) >= kDriftSlipFrames) {
+            found.push_back({std::llround(firstLag) + std::int64_t(lastMarkerStart_),
+                             int(std::lround(frames))});
+        }
+    }
+    return found;
+}
+
 // Where the markers lie gives the latency and the drift; the timing followed through the run
 // between them gives the glitches. Both channels together, so that either one's chip may be
 // muted or turned down for a while.
@@ -160,7 +205,11 @@ bool MarkedRunner::analyse() {
     dsp::StereoBuffer captured = dsp::deinterleave(capturedInterleaved_);
     const std::vector<float> heard = mono(captured, captured.frames());
     const std::span<const float> all(heard);
-    const std::size_t head = std::min(heard.size(), lastMarkerStart_ + std::size_t(backlog_));
+    // The opening marker lies within the longest latency waited for: no need to correlate
+    // the whole run (a transform of seconds would hold the slice for tens of ms).
+    const std::size_t head =
+        std::min({heard.size(), lastMarkerStart_ + std::size_t(backlog_),
+                  std::size_t(backlog_) + marker_.size() + latencyFrames_ + kHeadSlack});
     const dsp::Alignment first = dsp::align(cache_, marker_, all.first(head));
     const auto margin = std::int64_t(64 + kClockSlack * double(lastMarkerStart_));
     const auto from = std::size_t(
@@ -173,7 +222,10 @@ bool MarkedRunner::analyse() {
     result_.driftPpm =
         ((last.lag + double(from) - first.lag) / double(lastMarkerStart_) - 1.0) * 1e6;
     result_.markerCorrelation = std::min(first.correlation, last.correlation);
-    result_.glitches = dsp::findGlitches(reference_, heard, first.lagFrames);
+    result_.glitches = findGlitches(heard, first.lag, result_.driftPpm);
+    if (result_.markerCorrelation >= kTrustedCorrelation) {
+        stream_.driftPpm = result_.driftPpm;
+    }
     result_.captured = std::move(captured);
     if (!result_.glitches.empty()) {
         result_.retriedFor.insert(result_.retriedFor.end(), result_.glitches.begin(),

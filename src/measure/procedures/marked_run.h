@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -40,15 +43,26 @@ struct RunPlan {
     // Body frames [first, second) where the output is too faint to follow the timing in; the
     // glitch search skips them and finds a jump made there at the next audible part.
     std::vector<std::pair<std::size_t, std::size_t>> faint;
+    // The card's drift as an earlier run found it: a run whose markers lie further apart or
+    // closer than it allows has lost or gained frames somewhere, even where it was too faint
+    // to follow.
+    std::optional<double> expectedDriftPpm;
     // The largest latency to capture for: the run ends this long after its closing marker.
     double maxLatencySeconds = 0.25;
 };
 
 // What has gone through an open port, across runs. A run plays a little more silence than it
 // waits to capture, so the next run's capture starts behind its playback by the difference.
+// The capture clock's drift (as the last run found it) says how many capture frames that is.
 struct PortStream {
     std::int64_t played = 0;
     std::int64_t captured = 0;
+    double driftPpm = 0.0;
+
+    std::int64_t backlog() const {
+        return std::max<std::int64_t>(
+            0, std::llround(double(played) * (1.0 + driftPpm * 1e-6)) - captured);
+    }
 };
 
 // A finished run's capture, placed against what was played.
@@ -99,7 +113,10 @@ class MarkedRunner {
     void startAttempt();
     bool step();
     void fireDue();
+    std::int64_t captureFrameOf(const RunEvent& event) const;
     bool analyse();
+    std::vector<dsp::Glitch> findGlitches(std::span<const float> heard, double firstLag,
+                                          double driftPpm) const;
 
     audio::AudioPort& port_;
     PortStream& stream_;
@@ -107,11 +124,13 @@ class MarkedRunner {
     RunPlan plan_;
     std::vector<float> marker_;
     std::vector<float> played_;  // the whole run, interleaved, tail included
-    // Both channels of what was played up to the closing marker's end, faint parts silenced:
-    // what the glitch search follows the timing of.
+    // Both channels of what was played up to the closing marker's end, and its parts loud
+    // enough to follow the timing in: what the glitch search follows.
     std::vector<float> reference_;
+    std::vector<std::pair<std::size_t, std::size_t>> audible_;
     std::size_t lastMarkerStart_ = 0;
-    std::size_t wanted_ = 0;  // frames to capture
+    std::size_t wanted_ = 0;         // frames to capture
+    std::size_t latencyFrames_ = 0;  // the most waited for
     std::size_t playedFrames_ = 0;
     std::size_t nextEvent_ = 0;
     std::int64_t backlog_ = 0;  // capture frames of earlier runs still to come

@@ -105,6 +105,11 @@ class MeasurementSession {
     // `done` (when given) exactly once as it ends, with the result's values or the failure.
     // A failure found before anything starts (no device, wrong board) still comes as a job
     // that ends at its first slice, so that every caller has one path.
+    // The values each answers with (dB unless said): calibrate: Left gain, Right gain, latency
+    // in ms; sweepGain: none (the result is in sweep()); measureGain: the gain, kNotMeasured
+    // when the noise hides the tone; measureThd: THD or THD+N. A code above the gain limit, a
+    // card that keeps slipping frames, or markers that do not come back: NotAvailable with the
+    // reason. Jobs read the session's state as they run: the session must outlive them.
     std::unique_ptr<MeasurementJob> calibrate(ReplyHandler done = {});
     std::unique_ptr<MeasurementJob> sweepGain(int dut, ReplyHandler done = {});
     std::unique_ptr<MeasurementJob> measureGain(int dut, Channel channel, std::optional<int> code,

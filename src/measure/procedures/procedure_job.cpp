@@ -12,6 +12,7 @@ ProcedureJob::ProcedureJob(std::string description, ReplyHandler done)
 // it, and a client waiting for its reply must still get one.
 ProcedureJob::~ProcedureJob() {
     if (!ended_) {
+        dropped_ = true;
         end({.failure = Failure::Stopped, .detail = "aborted", .values = {}});
     }
 }
@@ -62,6 +63,9 @@ void ProcedureJob::fail(Failure failure, std::string detail) {
 
 void ProcedureJob::end(const QueryReply& reply) {
     ended_ = true;
+    if (!dropped_) {
+        ending();
+    }
     putBack();
     if (port_ != nullptr) {
         port_->close();

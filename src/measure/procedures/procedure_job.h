@@ -42,6 +42,10 @@ class ProcedureJob : public MeasurementJob {
     // The port the procedure opened, closed at the end.
     void holdPort(audio::AudioPort* port) { port_ = port; }
 
+    // Told as the job ends, however it ends, before the chip is put back (not when the job is
+    // dropped unfinished: it is no longer whole then).
+    virtual void ending() {}
+
     void setProgress(const Progress& progress);
     void finish(QueryReply reply);
     void fail(Failure failure, std::string detail);
@@ -65,6 +69,7 @@ class ProcedureJob : public MeasurementJob {
     std::optional<Found> found_;
     audio::AudioPort* port_ = nullptr;
     bool ended_ = false;
+    bool dropped_ = false;
 };
 
 // A job that ends at its first slice with `failure`: a failure found before anything starts

@@ -14,13 +14,14 @@ namespace selvar::measure {
 
 namespace {
 
-constexpr double kRunSeconds = 2.0;      // a run's body at least, unless the steps run out
-constexpr double kSettleSeconds = 0.02;  // left unmeasured after the latency
-constexpr double kProbeSeconds = 0.25;
+constexpr double kRunSeconds = 2.0;           // a run's body at least, unless the steps run out
+constexpr double kSettleSeconds = 0.02;       // left unmeasured after the latency
+constexpr double kProbeSeconds = 0.5;         // its drift is then good to about a ppm
 constexpr double kProbeLatencySeconds = 0.5;  // the most a sound server adds that is waited for
 constexpr double kLatencyMarginSeconds = 0.05;
 constexpr double kMarkerOutputDbfs = -10.0;
-constexpr double kFaintDbfs = -70.0;  // output too faint to follow the timing in
+// Output less than this far above the path's noise is too faint to follow the timing in.
+constexpr double kAudibleAboveNoiseDb = 30.0;
 constexpr double kMinCorrelation = 0.3;
 constexpr auto kLevelPeriod = std::chrono::milliseconds(33);
 constexpr int kMarkerCode = 192;  // 0 dB
@@ -50,6 +51,7 @@ SteppedRun::SteppedRun(Setup setup, std::vector<Step> steps, StepDone stepDone)
     probe.body.left.assign(framesOf(kProbeSeconds, rate), 0.0F);
     probe.body.right = probe.body.left;
     probe.maxLatencySeconds = kProbeLatencySeconds;
+    probe.faint.emplace_back(0, probe.body.frames());  // silence, nothing to follow
     probe.markerAmplitude = dsp::dbfsToAmplitude(stimulusDbfs(markerCode_));
     probe.events.push_back({0, [this] { setCodes({markerCode_, markerCode_}); }});
     runner_ = std::make_unique<MarkedRunner>(*setup_.port, *setup_.stream, *setup_.cache,
@@ -62,7 +64,7 @@ double SteppedRun::fraction() const {
     if (totalFrames_ <= 0.0) {
         return 1.0;
     }
-    const double running = probing_ ? 0.0 : runFrames_ * runner_->fraction();
+    const double running = probing_ || !runner_ ? 0.0 : runFrames_ * runner_->fraction();
     return std::min(1.0, (doneFrames_ + running) / totalFrames_);
 }
 
@@ -89,6 +91,12 @@ void SteppedRun::tellLevels() {
 
 bool SteppedRun::advance(Clock::time_point deadline) {
     while (!over_) {
+        if (finished_) {
+            if (!deliver(deadline)) {
+                return false;
+            }
+            continue;
+        }
         const bool finished = runner_->advance(deadline);
         tellLevels();
         if (!finished) {
@@ -112,20 +120,40 @@ void SteppedRun::finishRun() {
     }
     if (problem_) {
         over_ = true;
-        return;
-    }
-    if (probing_) {
+    } else if (probing_) {
         probing_ = false;
         latency_ = std::max<std::int64_t>(0, run.latencyFrames);
+        driftPpm_ = run.driftPpm;
+        faintDbfs_ = noiseDbfs(run) + kAudibleAboveNoiseDb;
         lead_ = std::size_t(latency_) + framesOf(kSettleSeconds, setup_.port->sampleRate());
+        startNextRun();
     } else {
-        for (std::size_t i = 0; i < runSteps_; ++i) {
-            const Step& step = steps_[nextStep_ + i];
-            stepDone_(nextStep_ + i, StepWindow{run, segmentStart_[i] + lead_, step.measureFrames});
-        }
-        nextStep_ += runSteps_;
-        doneFrames_ += runFrames_;
+        finished_ = std::move(runner_);
+        delivered_ = 0;
     }
+}
+
+// The finished run's steps, one at a time so that a slice ends at its deadline; false while
+// some are left.
+bool SteppedRun::deliver(Clock::time_point deadline) {
+    const RunCapture& run = finished_->capture();
+    while (delivered_ < runSteps_) {
+        if (delivered_ > 0 && Clock::now() >= deadline) {
+            return false;
+        }
+        const Step& step = steps_[nextStep_ + delivered_];
+        stepDone_(nextStep_ + delivered_,
+                  StepWindow{run, segmentStart_[delivered_] + lead_, step.measureFrames});
+        ++delivered_;
+    }
+    finished_.reset();
+    nextStep_ += runSteps_;
+    doneFrames_ += runFrames_;
+    startNextRun();
+    return true;
+}
+
+void SteppedRun::startNextRun() {
     if (nextStep_ >= steps_.size()) {
         over_ = true;
         return;
@@ -137,6 +165,20 @@ void SteppedRun::finishRun() {
         body += double(lead_ + steps_[nextStep_ + count].measureFrames);
     }
     startRun(nextStep_, count);
+}
+
+// The probe's silent body as it came back: the path's noise, both channels together.
+double SteppedRun::noiseDbfs(const RunCapture& probe) const {
+    const std::size_t frames = framesOf(kProbeSeconds, setup_.port->sampleRate());
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const Channel channel : {Channel::Left, Channel::Right}) {
+        for (const float sample : probe.body(channel, 0, frames)) {
+            sum += double(sample) * sample;
+            ++count;
+        }
+    }
+    return dsp::meanSquareToDbfs(sum / double(std::max<std::size_t>(count, 1)) + 1e-30);
 }
 
 // The expected output of a step, for the glitch search: the loudest channel's.
@@ -158,6 +200,7 @@ void SteppedRun::startRun(std::size_t first, std::size_t count) {
     RunPlan plan;
     plan.markerAmplitude = dsp::dbfsToAmplitude(stimulusDbfs(markerCode_));
     plan.eventLatencyFrames = latency_;
+    plan.expectedDriftPpm = driftPpm_;
     plan.maxLatencySeconds = double(latency_) / rate + kLatencyMarginSeconds;
     segmentStart_.clear();
     std::size_t frames = 0;
@@ -181,7 +224,7 @@ void SteppedRun::startRun(std::size_t first, std::size_t count) {
         }
         plan.events.push_back({bodyStart + std::int64_t(segmentStart_[i]),
                                [this, codes = step.codes] { setCodes(codes); }});
-        if (outputDbfs(step) < kFaintDbfs) {
+        if (outputDbfs(step) < faintDbfs_) {
             plan.faint.emplace_back(segmentStart_[i], segmentStart_[i] + length);
         }
     }

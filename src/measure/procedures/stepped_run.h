@@ -72,19 +72,26 @@ class SteppedRun {
   private:
     void startRun(std::size_t first, std::size_t count);
     void finishRun();
+    bool deliver(Clock::time_point deadline);
+    void startNextRun();
     void setCodes(const std::array<int, kChannels>& codes);
     double outputDbfs(const Step& step) const;
+    double noiseDbfs(const RunCapture& probe) const;
     void tellLevels();
 
     Setup setup_;
     std::vector<Step> steps_;
     StepDone stepDone_;
     std::unique_ptr<MarkedRunner> runner_;
+    std::unique_ptr<MarkedRunner> finished_;  // a run whose steps are being handed over
+    std::size_t delivered_ = 0;
     bool probing_ = true;
     std::size_t nextStep_ = 0;               // the first step not yet measured
     std::size_t runSteps_ = 0;               // steps in the run in progress
     std::vector<std::size_t> segmentStart_;  // body frame of each step of the run in progress
     std::int64_t latency_ = 0;
+    double driftPpm_ = 0.0;
+    double faintDbfs_ = -90.0;
     std::size_t lead_ = 0;
     int markerCode_ = 192;
     int retries_ = 0;

@@ -44,6 +44,10 @@ void frmMain::connectHandlers() {
     connect(c.sldLvl0, &platform::Slider::change, this, &frmMain::sldLvl0_Change);
     connect(c.sldSkw0, &platform::Slider::scroll, this, &frmMain::sldSkw0_Scroll);
     connect(c.sldSkw0, &platform::Slider::change, this, &frmMain::sldSkw0_Change);
+    for (const GainSlider slider :
+         {GainSlider::Left, GainSlider::Right, GainSlider::Gang, GainSlider::Pan}) {
+        sliderOf(slider).limitMoves([this, slider](int to) { return reachable(slider, to); });
+    }
 
     platform::onClick(*c.chkZCD, [this] { chkZCD_Click(); });
     platform::onClick(*c.chkMute, [this] { chkMute_Click(); });
@@ -228,11 +232,17 @@ void frmMain::setMaxAtten() {
     c_->optLvl0->setChecked(true);
 }
 
-void frmMain::set0dB() {
+// Refused as a whole when 0 dB lies above the gain limit.
+bool frmMain::set0dB() {
+    using modPubShare::kUnityCode;
+    if (refused({kUnityCode, kUnityCode}, "\"0.0 (dB)\" refused")) {
+        return false;
+    }
     c_->sldLvl0->setValue(384);
     c_->sldSkw0->setValue(0);
     sldLvl0_Change();
     projectOntoLeftRight(1);
+    return true;
 }
 
 // --- Ramp fields ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -33,7 +34,11 @@ class frmMain : public QWidget {
 
     // Quick-set commands, public so the entry window's reset can call them.
     void setMaxAtten();
-    void set0dB();
+    bool set0dB();  // false: refused by the gain limit, nothing moved
+
+    // Why moving `slider` to `value` would send a channel a code above the gain limit, in the
+    // operator's words ("DUT1 Left would be +10.0 dB, above the gain limit +6.0 dB"); empty
+    // when the move keeps within it. Every gesture that moves a gain asks this first.
 
     // Writes the read-back code labels (lblRtCode, then lblLtCode).
     void showReadBackCodes(const std::string& rightCode, const std::string& leftCode);
@@ -49,12 +54,19 @@ class frmMain : public QWidget {
     // The operator's gestures, for remote control: each acts as the hand on the control does,
     // through the same handlers, so the chips see the same traffic.
     enum class GainSlider { Left, Right, Gang, Pan };
+    std::string limitRefusal(GainSlider slider, int value) const;
+    // Before the program's start-up only: lowers the window's initial Left and Right to
+    // `highest` where they lie above it, sending nothing, so that the start-up's reset (whose
+    // frames carry both panels' words) sends no code above a gain limit set from the start.
+    void lowerInitialGains(int highest);
     enum class RampField { Top, Bottom, Step, Delay };
     enum class RampTarget { None, Left, Right, Gang };
-    // A remote set of the slider to `value`: the value is assigned, which runs its Change (Left
-    // and Right send their frame there), then the projection its Scroll runs; Scroll's own
-    // Change, a repeat of the frame just sent, is left out. All four sliders end where the
-    // operator's drag to `value` leaves them. A value equal to the current one runs nothing.
+    // setByCommand and press0dB throw control::GainLimitExceeded for a move the gain limit
+    // refuses; nothing moves then. A remote set of the slider to `value`: the value is assigned,
+    // which runs its Change (Left and Right send their frame there), then the projection its Scroll
+    // runs; Scroll's own Change, a repeat of the frame just sent, is left out. All four sliders end
+    // where the operator's drag to `value` leaves them. A value equal to the current one runs
+    // nothing.
     void setByCommand(GainSlider slider, int value);
     int sliderValue(GainSlider slider) const;
     void pressMaxAtten();
@@ -76,6 +88,16 @@ class frmMain : public QWidget {
     struct Controls;
 
     platform::Slider& sliderOf(GainSlider slider) const;
+
+    // The gain limit's side of the gestures.
+    LeftRight codesAfter(GainSlider slider, int value) const;
+    std::string refusalOf(LeftRight codes) const;
+    std::optional<std::pair<std::string, int>> overLimit(LeftRight codes) const;
+    // Whether the codes go above the limit; if so, the status line says the gesture was refused.
+    bool refused(LeftRight codes, const std::string& gesture);
+    // Where an operator's drag of `slider` towards `proposed` may go: as far as the limit lets.
+    int reachable(GainSlider slider, int proposed);
+    GainSlider gainSliderOf(const platform::Slider& slider) const;
 
     void connectHandlers();
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's gestures on a gain panel, for callers that act in the operator's place.
 
+#include "control/instrument.h"
+#include "gain/mod_pub_share.h"
 #include "panel/ui/frm_main.h"
 #include "panel/ui/frm_main_controls.h"
 
@@ -24,6 +26,9 @@ void frmMain::setByCommand(GainSlider slider, int value) {
     platform::Slider& target = sliderOf(slider);
     if (target.value() == value) {
         return;
+    }
+    if (refused(codesAfter(slider, value), "Move refused")) {
+        throw control::GainLimitExceeded(limitRefusal(slider, value));
     }
     target.setValue(value);  // no action announced: Change runs, Scroll does not
     switch (slider) {
@@ -49,7 +54,10 @@ void frmMain::pressMaxAtten() {
 }
 
 void frmMain::press0dB() {
-    btn0dB_Click();
+    if (!set0dB()) {
+        using modPubShare::kUnityCode;
+        throw control::GainLimitExceeded(refusalOf({kUnityCode, kUnityCode}));
+    }
 }
 
 void frmMain::pressQuery() {

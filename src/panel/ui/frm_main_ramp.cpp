@@ -110,8 +110,14 @@ class frmMain::RampJob final : public control::Job {
             if (!next) {
                 return false;
             }
+            // The ramp ends before the move that would cross the gain limit.
+            const int value = ramp::sliderValueAt(plan_.scale, *next);
+            if (panel_.refused(panel_.codesAfter(panel_.gainSliderOf(slider_), value),
+                               "Ramp stopped before")) {
+                return false;
+            }
             position_ = *next;
-            panel_.moveRamp(slider_, ramp::sliderValueAt(plan_.scale, position_));
+            panel_.moveRamp(slider_, value);
             wait_ = panel_.link_.startWait(plan_.delay, plan_.step);
         } while (Clock::now() < deadline);
         return true;

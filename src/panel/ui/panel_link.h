@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "control/job.h"
 
@@ -48,6 +49,10 @@ class PanelLink {
     // Whether the program was asked to end (a termination signal): a running ramp then stops
     // after the move in progress, and its wait ends early. Cheap, never blocks.
     virtual bool stopRequested() const { return false; }
+    // The highest code the operator's gain limit lets a channel be sent; 255 while none is set.
+    virtual int highestCode() const { return 255; }
+    // A move the gain limit refused or held back, in the operator's words, for the status line.
+    virtual void reportLimit(const std::string& /*what*/) {}
     virtual void setZcdPin() = 0;
     virtual void clearZcdPin() = 0;
     virtual void clearMutePin() = 0;

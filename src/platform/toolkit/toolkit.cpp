@@ -78,7 +78,12 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::NoTicks);
     // Qt moves the position before it announces the action and applies the value after it.
     // An action that leaves the position on the value changes nothing and raises nothing.
+    // Qt applies the position after the action is announced, so a limited move is held back
+    // before the handle is drawn there or any value is sent.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        if (limit_ && action != SliderNoAction && sliderPosition() != value()) {
+            setSliderPosition(limit_(sliderPosition()));
+        }
         operatorActionPending_ = action != SliderNoAction && sliderPosition() != value();
     });
     connect(this, &QAbstractSlider::valueChanged, this, [this] { emit change(); });

@@ -38,6 +38,10 @@ class Slider : public QSlider {
   public:
     explicit Slider(QWidget* parent = nullptr);
     void setSelectionRange(int low, int high);  // low > high: no range
+    // The operator's moves (drag, click, key, wheel) go no further than `limit` lets them: it
+    // takes the value a move would reach and answers the value the slider takes instead. Code
+    // that sets the value is not limited.
+    void limitMoves(std::function<int(int)> limit) { limit_ = std::move(limit); }
 
   signals:
     void scroll();
@@ -48,6 +52,7 @@ class Slider : public QSlider {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    std::function<int(int)> limit_;
     bool operatorActionPending_ = false;
     int selectionLow_ = 1;
     int selectionHigh_ = 0;

@@ -19,7 +19,8 @@ double ideal(int code) {
 
 // A chip whose codes each err a little (within ±0.1 dB, so no step turns back), whose Right
 // reads 0.05 dB below its Left, and whose Left code 150 sits 0.7 dB low: one step down. The
-// card adds its own gains, which the calibration takes out.
+// card adds its own gains, which the calibration takes out, and its capture clock runs 200 ppm
+// fast.
 audio::SimAnalogOptions flawedChip() {
     audio::SimAnalogOptions options;
     for (int code = 0; code < kCodes; ++code) {
@@ -29,6 +30,7 @@ audio::SimAnalogOptions flawedChip() {
     }
     options.cardGainLeftDb = -0.73;
     options.cardGainRightDb = 0.21;
+    options.driftPpm = 200.0;
     return options;
 }
 
@@ -45,10 +47,11 @@ TEST(GainSweep, ReadsEveryCodeAsInjected) {
     SimBench bench(options);
     MeasurementSession session(bench);
     int codesTold = 0;
+    Progress last;
     session.addObserver({.codeMeasured = [&](int, int) { ++codesTold; },
                          .resultsChanged = {},
                          .calibrationChanged = {},
-                         .progress = {},
+                         .progress = [&](const Progress& progress) { last = progress; },
                          .levels = {}});
     Answer calibrated, swept;
     test::runToEnd(*session.calibrate(test::into(calibrated)));
@@ -57,6 +60,8 @@ TEST(GainSweep, ReadsEveryCodeAsInjected) {
     const SweepResult& sweep = *session.sweep();
     EXPECT_TRUE(sweep.complete);
     EXPECT_EQ(codesTold, kCodes);
+    EXPECT_EQ(last.done, kCodes);
+    EXPECT_EQ(last.total, kCodes);
     EXPECT_EQ(sweep.nonMonotonic[0], std::vector<int>{kFlaggedCode});
     EXPECT_EQ(sweep.nonMonotonic[1], std::vector<int>{});
     for (int code = 1; code < kCodes; ++code) {
