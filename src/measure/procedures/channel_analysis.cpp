@@ -14,8 +14,8 @@ namespace selvar::measure {
 ChannelAnalysis analyseChannel(dsp::FftCache& cache, std::span<const float> window,
                                double sampleRate, double toneHz, double driftPpm) {
     const double heardHz = toneHz / (1.0 + driftPpm * 1e-6);
-    const ToneReading tone = readTone(window, sampleRate, heardHz);
     const dsp::Distortion distortion = dsp::measureDistortion(cache, window, sampleRate, heardHz);
+    const ToneReading tone = readTone(window, sampleRate, heardHz, &distortion.fundamental);
     return {.levelDbfs = tone.levelDbfs,
             .floorLimited = tone.floorLimited,
             .thdDb = distortion.thdDb,

@@ -15,9 +15,10 @@ constexpr double kFloorRatio = 31.6;
 
 }  // namespace
 
-ToneReading readTone(std::span<const float> window, double sampleRate, double frequencyHz) {
+ToneReading readTone(std::span<const float> window, double sampleRate, double frequencyHz,
+                     const dsp::SineFit* fitted) {
     const double frames = double(window.size());
-    dsp::SineFit fit = dsp::fitSine(window, sampleRate, frequencyHz);
+    dsp::SineFit fit = fitted ? *fitted : dsp::fitSine(window, sampleRate, frequencyHz);
     if (!fit.converged || std::abs(fit.frequencyHz - frequencyHz) > sampleRate / frames) {
         fit = dsp::fitSineAt(window, sampleRate, frequencyHz);
     }
