@@ -5,12 +5,17 @@
 
 #include <algorithm>
 
+#include <QChart>
+#include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "measure/report/chart_image.h"
 #include "measure/report/report_pdf.h"
 #include "measure/report/results_csv.h"
+#include "measure/report/sweep_charts.h"
 #include "measure/report/sweep_rows.h"
 #include "sweep_fixture.h"
 
@@ -109,6 +114,27 @@ TEST(MeasureReport, PdfReportHasTitleEverySectionVerdictAndItsPages) {
     // A title page, set-up with limits and verdict, seven plots two to a page, the table.
     EXPECT_TRUE(run("pdfinfo", {QString::fromStdString(path)})
                     .contains(QRegularExpression("Pages:\\s+7\\n")));
+}
+
+// A plot exported as the name asks: SVG by its suffix, else PNG at the size given.
+TEST(MeasureReport, PlotExportsAsSvgOrPngByName) {
+    const SweepResult sweep = test::sweepOf(kInjected);
+    const Limits limits;
+    const std::vector<SweepRow> rows = sweepRows(sweep, limits);
+    auto chart = makeChart(Plot::Error);
+    fillChart(*chart, Plot::Error, PlotData{&rows, &limits, nullptr, nullptr});
+    QTemporaryDir dir;
+    std::string error;
+    const std::string svg = dir.filePath("error.svg").toStdString();
+    const std::string png = dir.filePath("error.png").toStdString();
+    ASSERT_TRUE(saveChartImage(*chart, svg, QSize(800, 500), error)) << error;
+    ASSERT_TRUE(saveChartImage(*chart, png, QSize(800, 500), error)) << error;
+    QFile file(QString::fromStdString(svg));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("<svg")) << text.left(200).toStdString();
+    EXPECT_TRUE(text.contains("Gain error against code"));
+    EXPECT_EQ(QImage(QString::fromStdString(png), "PNG").size(), QSize(800, 500));
 }
 
 }  // namespace
