@@ -31,7 +31,7 @@ endif()
 install(FILES ${PROJECT_BINARY_DIR}/README.md data/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # What the installed README shows and links to.
-install(FILES docs/first-session.png docs/bus-monitor.png docs/tracing.md
+install(FILES docs/first-session.png docs/bus-monitor.png docs/measure-window.png docs/tracing.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 # The examples users start from. Like all documentation in a Debian package they are not
 # executable (users run them with python3 or copy them); bytecode caches are no example.

@@ -104,6 +104,12 @@ class Instrument {
     virtual SetupFileResult saveSetup(const std::string& path) = 0;
     virtual SetupFileResult loadSetup(const std::string& path) = 0;
 
+    // The measurement's results in memory written as CSV, and their PDF evaluation report;
+    // nothing is measured for either. A file is written whole or not at all: NotFound when
+    // its folder does not exist, NotWritten for any other reason; the reason is the system's.
+    virtual SetupFileResult saveResults(const std::string& path);
+    virtual SetupFileResult saveReport(const std::string& path);
+
     virtual std::string version() const = 0;  // the program's version, as --version shows it
 
     // Long operations (ramps) run as jobs, one at a time, while the program serves everything

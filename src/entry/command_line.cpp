@@ -62,6 +62,7 @@ struct Parser {
                                       "Close the entry window as soon as it is shown, as the "
                                       "operator would (for start-up measurements)."};
     QCommandLineOption monitor{"monitor", "Open the bus monitor at start-up."};
+    QCommandLineOption measure{"measure", "Open the measurement window at start-up."};
     QCommandLineOption gainLimit{"gain-limit",
                                  "Never send any channel of any chip a gain above DB (-95.5 to "
                                  "31.5 on the 0.5 dB grid). Default: no limit.",
@@ -76,8 +77,14 @@ struct Parser {
         {"Traces", {&trace, &monitor}},
         {"Safety", {&gainLimit}},
         {"Remote control", remote.options()},
-        {"Measurement", audio.options()},
+        {"Measurement", withMeasure(audio.options())},
         {"Other", {&quitAfterStart, &help, &version}}};
+
+    std::vector<const QCommandLineOption*> withMeasure(
+        std::vector<const QCommandLineOption*> list) {
+        list.insert(list.begin(), &measure);
+        return list;
+    }
 
     Parser() {
         for (const OptionGroup& group : groups) {
@@ -342,6 +349,7 @@ bool interpret(const Parser& p, const std::string& systemRoot, RunOptions& out,
     out.tracePath = bytesFromArgument(*trace);
     out.quitAfterStart = p.qt.isSet(p.quitAfterStart);
     out.openMonitor = p.qt.isSet(p.monitor);
+    out.openMeasure = p.qt.isSet(p.measure);
     return interpretGainLimit(p, out.gainLimit, error) &&
            p.remote.interpret(p.qt, out.remote, error) &&
            p.audio.interpret(p.qt, out.port.backend, out.audio, error);

@@ -17,6 +17,7 @@ struct RunOptions {
     std::string tracePath;        // empty: no trace
     bool quitAfterStart = false;  // close the entry window as soon as it is shown
     bool openMonitor = false;     // show the bus monitor at start-up
+    bool openMeasure = false;     // show the measurement window at start-up
     RemoteOptions remote;
     AudioOptions audio;
     std::optional<int> gainLimit;  // the highest gain code any channel may be sent; none: no limit

@@ -115,7 +115,9 @@ void frmEntry::buildControls() {
     // so the other controls keep their places and the window its size.
     btnBus_ = addControl<QPushButton>(this, "Bus Monitor", "btnBus", "Show: bus monitor",
                                       {2730, 90, 1395, 375});
-    // Slot 0 is kept for a later function.
+    btnMeasure_ = addControl<QPushButton>(this, "Measure", "btnMeasure", "Show: measurement window",
+                                          kButtonRow[0]);
+    btnMeasure_->setEnabled(false);
     btnSaveSetup_ =
         addControl<QPushButton>(this, "Save Setup...", "btnSaveSetup",
                                 "Save: port, boards, gains, lines, ramps", kButtonRow[1]);
@@ -132,9 +134,9 @@ void frmEntry::buildControls() {
     buildJobControls();
 
     // The frames take no focus; the rest follow their tab indices.
-    const std::array<QWidget*, 11> tabOrder = {opt1DUT_, opt2DUT_,      opt378h_,     opt278h_,
-                                               opt3BCh_, btnDUT1_,      btnDUT2_,     btnResetAll_,
-                                               btnBus_,  btnSaveSetup_, btnLoadSetup_};
+    const std::array<QWidget*, 12> tabOrder = {opt1DUT_, opt2DUT_,    opt378h_,      opt278h_,
+                                               opt3BCh_, btnDUT1_,    btnDUT2_,      btnResetAll_,
+                                               btnBus_,  btnMeasure_, btnSaveSetup_, btnLoadSetup_};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -168,6 +170,7 @@ void frmEntry::connectHandlers() {
     platform::onClick(*btnDUT1_, [this] { btnDUT1_Click(); });
     platform::onClick(*btnDUT2_, [this] { btnDUT2_Click(); });
     platform::onClick(*btnBus_, [this] { btnBus_Click(); });
+    platform::onClick(*btnMeasure_, [this] { btnMeasure_Click(); });
     platform::onClick(*btnSaveSetup_, [this] { btnSaveSetup_Click(); });
     platform::onClick(*btnLoadSetup_, [this] { btnLoadSetup_Click(); });
 }
@@ -315,6 +318,23 @@ void frmEntry::btnBus_Click() {
     QWidget& monitor = busMonitor_();
     monitor.show();
     monitor.raise();
+}
+
+void frmEntry::attachMeasureWindow(std::function<QWidget&()> measure) {
+    measure_ = std::move(measure);
+    btnMeasure_->setEnabled(static_cast<bool>(measure_));
+}
+
+void frmEntry::pressMeasureButton() {
+    if (btnMeasure_->isEnabled()) {
+        btnMeasure_Click();
+    }
+}
+
+void frmEntry::btnMeasure_Click() {
+    QWidget& window = measure_();
+    window.show();
+    window.raise();
 }
 
 namespace {

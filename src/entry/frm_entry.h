@@ -53,6 +53,10 @@ class frmEntry : public QWidget {
     // The instrument "Save Setup..." and "Load Setup..." save and load through, once it is
     // built over this window; until then they do nothing.
     void attachInstrument(control::Instrument& instrument) { instrument_ = &instrument; }
+    // Gives the measurement window, shown by "Measure" (built when first asked for); until
+    // then the button is disabled.
+    void attachMeasureWindow(std::function<QWidget&()> measure);
+    void pressMeasureButton();  // "Measure"; nothing while it is disabled
 
     // What a running job does, shown on the status line's last line; empty when none runs.
     void setJobText(const QString& text);
@@ -80,6 +84,7 @@ class frmEntry : public QWidget {
     void btnDUT2_Click();
     void btnResetAll_Click();
     void btnBus_Click();
+    void btnMeasure_Click();
     void btnSaveSetup_Click();
     void btnLoadSetup_Click();
     void reportSetupFailure(const QString& action, const QString& path, const std::string& reason);
@@ -108,6 +113,7 @@ class frmEntry : public QWidget {
     chiplink::modSelvarHw& hw_;
     PanelsLink& link_;
     std::function<QWidget&()> busMonitor_;
+    std::function<QWidget&()> measure_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;
@@ -120,6 +126,7 @@ class frmEntry : public QWidget {
     QPushButton* btnDUT1_ = nullptr;
     QPushButton* btnDUT2_ = nullptr;
     QPushButton* btnBus_ = nullptr;
+    QPushButton* btnMeasure_ = nullptr;
     QPushButton* btnSaveSetup_ = nullptr;
     QPushButton* btnLoadSetup_ = nullptr;
     QLabel* lblStatus_ = nullptr;

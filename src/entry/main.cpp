@@ -108,6 +108,9 @@ int runWindows(char* programName, const selvar::entry::RunOptions& options, bool
         if (options.openMonitor) {
             program.frmBus().show();
         }
+        if (options.openMeasure) {
+            entry.pressMeasureButton();
+        }
     }
     if (options.quitAfterStart) {
         QTimer::singleShot(0, &entry, [&entry] { entry.close(); });

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QString>
+#include <filesystem>
 #include <stdexcept>
 
 #include "entry/frm_entry.h"
@@ -11,6 +12,7 @@
 #include "entry/mod_glbl_data.h"
 #include "entry/panels_link.h"
 #include "entry/program_measurements.h"
+#include "measure/report/session_report.h"
 #include "panel/ui/frm_main.h"
 #include "platform/adapters/backend_options.h"
 #include "platform/toolkit/toolkit.h"
@@ -229,6 +231,39 @@ control::SetupFileResult PanelInstrument::saveSetup(const std::string& path) {
 
 control::SetupFileResult PanelInstrument::loadSetup(const std::string& path) {
     return setup::load(*this, path);
+}
+
+control::SetupFileResult PanelInstrument::saveResults(const std::string& path) {
+    return storeMeasurement(path, false);
+}
+
+control::SetupFileResult PanelInstrument::saveReport(const std::string& path) {
+    return storeMeasurement(path, true);
+}
+
+void PanelInstrument::attachMeasurement(std::function<const measure::MeasurementSession&()> session,
+                                        std::function<measure::ReportSetup()> setup) {
+    session_ = std::move(session);
+    reportSetup_ = std::move(setup);
+}
+
+control::SetupFileResult PanelInstrument::storeMeasurement(const std::string& path,
+                                                           bool report) const {
+    using Status = control::SetupFileResult::Status;
+    if (!session_) {
+        return {Status::NotWritten, "no measurement in this program"};
+    }
+    const measure::ReportSetup setup = reportSetup_ ? reportSetup_() : measure::ReportSetup{};
+    std::string error;
+    if (report ? measure::saveSessionReport(session_(), setup, path, error)
+               : measure::saveSessionResults(session_(), setup, path, error)) {
+        return {};
+    }
+    // A folder that is not there is a name not found; every other failure a name in error.
+    std::error_code ignored;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    const bool folderThere = folder.empty() || std::filesystem::is_directory(folder, ignored);
+    return {folderThere ? Status::NotWritten : Status::NotFound, error};
 }
 
 std::string PanelInstrument::version() const {

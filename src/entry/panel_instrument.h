@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+
 #include "control/instrument.h"
+#include "measure/report/results_csv.h"
+
+namespace selvar::measure {
+class MeasurementSession;
+}
 
 namespace selvar::panel {
 class frmMain;
@@ -50,6 +57,12 @@ class PanelInstrument final : public control::Instrument {
 
     control::SetupFileResult saveSetup(const std::string& path) override;
     control::SetupFileResult loadSetup(const std::string& path) override;
+    control::SetupFileResult saveResults(const std::string& path) override;
+    control::SetupFileResult saveReport(const std::string& path) override;
+    // The results MMEMory:STORe writes, and what their headers say about the set-up; until
+    // attached the program measures nothing.
+    void attachMeasurement(std::function<const measure::MeasurementSession&()> session,
+                           std::function<measure::ReportSetup()> setup);
 
     std::string version() const override;
     std::vector<std::string> options() const override;
@@ -70,12 +83,15 @@ class PanelInstrument final : public control::Instrument {
 
   private:
     panel::frmMain& panel(int dut) const;
+    control::SetupFileResult storeMeasurement(const std::string& path, bool report) const;
 
     frmEntry& entry_;
     const modGlblData& glbl_;
     PanelsLink& link_;
     JobDriver& jobs_;
     ProgramMeasurements* measurements_ = nullptr;
+    std::function<const measure::MeasurementSession&()> session_;
+    std::function<measure::ReportSetup()> reportSetup_;
 };
 
 }  // namespace selvar::entry

@@ -6,6 +6,9 @@
 
 #include "entry/frm_entry.h"
 #include "entry/panel_instrument.h"
+#include "entry/status_line.h"
+#include "measure/report/session_report.h"
+#include "measure/window/frm_measure.h"
 #include "monitor/frm_bus.h"
 
 namespace selvar::entry {
@@ -39,6 +42,7 @@ Program::~Program() {
         jobs_.finishNow();
     }
     // The observers of the port must not outlive the attachments that name them.
+    measure_.reset();
     measurements_.reset();
     instrument_.reset();
     entry_.reset();
@@ -71,9 +75,56 @@ frmEntry& Program::start() {
         audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
         [&entry](const QString& text) { entry.showJob(text); });
     instrument->attachMeasurements(*measurements_);
+    instrument->attachMeasurement(
+        [this]() -> const measure::MeasurementSession& { return measurements_->session(); },
+        [this] { return reportSetup(); });
     instrument_ = std::move(instrument);
     entry_->attachInstrument(*instrument_);
+    entry_->attachMeasureWindow([this]() -> QWidget& { return frmMeasure(); });
     return *entry_;
+}
+
+measure::frmMeasure& Program::frmMeasure() {
+    if (measure_) {
+        return *measure_;
+    }
+    ProgramMeasurements& m = measurements();
+    measure::MeasureHooks hooks;
+    hooks.startJob = [&m](std::unique_ptr<measure::MeasurementJob> job) {
+        m.start(std::move(job));
+    };
+    hooks.devices = [&m](bool outputs) {
+        return m.audioDevices(outputs ? remote::AudioEnd::Output : remote::AudioEnd::Input);
+    };
+    hooks.device = [&m](bool output) {
+        return m.audioDevice(output ? remote::AudioEnd::Output : remote::AudioEnd::Input);
+    };
+    hooks.choose = [&m](const std::string& output, const std::string& input, int) {
+        std::string ignored;  // the list offered only what the server has
+        m.chooseAudioDevice(remote::AudioEnd::Output, output, ignored);
+        m.chooseAudioDevice(remote::AudioEnd::Input, input, ignored);
+    };
+    hooks.setup = [this] { return reportSetup(); };
+    measure_ = std::make_unique<measure::frmMeasure>(m.session(), std::move(hooks));
+    measure::frmMeasure& window = *measure_;
+    window.setJobRunning(jobs_.running());
+    QObject::connect(&jobs_, &JobDriver::started, &window,
+                     [&window] { window.setJobRunning(true); });
+    QObject::connect(&jobs_, &JobDriver::finished, &window,
+                     [&window] { window.setJobRunning(false); });
+    return window;
+}
+
+measure::ReportSetup Program::reportSetup() {
+    measure::ReportSetup setup;
+    setup.version = SELVAR_VERSION;
+    setup.date = measure::nowIso8601();
+    setup.port = port_.description();
+    setup.chain = chainText(link_.lastReadBack().chainLength);
+    setup.outputDevice = audio_.outputDevice();
+    setup.inputDevice = audio_.inputDevice();
+    setup.sampleRate = 48000.0;
+    return setup;
 }
 
 ProgramMeasurements& Program::measurements() const {

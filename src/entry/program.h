@@ -17,6 +17,10 @@
 namespace selvar::monitor {
 class frmBus;
 }
+namespace selvar::measure {
+class frmMeasure;
+struct ReportSetup;
+}  // namespace selvar::measure
 
 namespace selvar::entry {
 
@@ -67,8 +71,14 @@ class Program {
     // The bus monitor window, built when first asked for (most runs never open it), hidden
     // until shown.
     monitor::frmBus& frmBus();
+    // The measurement window, built when first asked for ("Measure", --measure): a start that
+    // measures nothing makes no chart. After start().
+    measure::frmMeasure& frmMeasure();
 
   private:
+    // What the results' files say about the set-up besides the results.
+    measure::ReportSetup reportSetup();
+
     // Declared in the order they are built; destroyed the other way round, so the windows go
     // first and the kept observers last.
     std::vector<std::unique_ptr<platform::AccessObserver>> kept_;
@@ -86,6 +96,7 @@ class Program {
     std::unique_ptr<frmEntry> entry_;
     std::unique_ptr<control::Instrument> instrument_;
     std::unique_ptr<ProgramMeasurements> measurements_;
+    std::unique_ptr<measure::frmMeasure> measure_;  // observes the session: goes before it
 };
 
 }  // namespace selvar::entry

@@ -44,8 +44,10 @@ void ProgramMeasurements::run(const remote::MeasurementRequest& request,
             }
         };
     }
-    std::unique_ptr<measure::MeasurementJob> job =
-        remote::makeJob(session(), request, std::move(done));
+    start(remote::makeJob(session(), request, std::move(done)));
+}
+
+void ProgramMeasurements::start(std::unique_ptr<measure::MeasurementJob> job) {
     running_ = QString::fromStdString(job->description());
     jobs_.start(std::move(job));
 }

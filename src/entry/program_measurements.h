@@ -31,6 +31,8 @@ class ProgramMeasurements final : public remote::MeasurementHost {
 
     measure::MeasurementSession& session() override;
     void run(const remote::MeasurementRequest& request, measure::ReplyHandler done) override;
+    // Runs a job the measurement window made, as run() does a remote one.
+    void start(std::unique_ptr<measure::MeasurementJob> job);
 
     std::vector<std::string> audioDevices(remote::AudioEnd end) override;
     std::string audioDevice(remote::AudioEnd end) const override;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// MMEMory: the saved setups, as files named by a string parameter on the program's machine.
+// MMEMory: the saved setups and the measurement's results and report, as files named by a
+// string parameter on the program's machine.
 
 #include "remote/command_table.h"
 
@@ -33,6 +34,20 @@ Outcome onFile(const Call& call) {
     return {.error = errorOf(result.status), .detail = result.reason};
 }
 
+// The measurement's files are only ever written: a missing folder is -256, anything else -257.
+template <SetupFileResult (control::Instrument::*act)(const std::string&)>
+Outcome onStore(const Call& call) {
+    Outcome outcome = onFile<act>(call);
+    if (outcome.error == error::kMassStorage) {
+        outcome.error = error::kFileNameError;
+    }
+    return outcome;
+}
+
+Node storeNode(const char* name, Handler set) {
+    return {.name = name, .set = std::move(set), .setTakesParam = true};
+}
+
 Node stateNode(Handler set) {
     return {.name = "STATe", .set = std::move(set), .setTakesParam = true};
 }
@@ -42,7 +57,9 @@ Node stateNode(Handler set) {
 std::vector<Node> massMemoryCommands() {
     return {
         {.name = "STORe",
-         .children = {stateNode(onFile<&control::Instrument::saveSetup>), calibrationFile(true)}},
+         .children = {stateNode(onFile<&control::Instrument::saveSetup>), calibrationFile(true),
+                      storeNode("RESults", onStore<&control::Instrument::saveResults>),
+                      storeNode("REPort", onStore<&control::Instrument::saveReport>)}},
         {.name = "LOAD",
          .children = {stateNode(onFile<&control::Instrument::loadSetup>), calibrationFile(false)}},
     };

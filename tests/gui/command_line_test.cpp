@@ -106,6 +106,7 @@ TEST(CommandLine, AcceptsGoodOptionsAndFillsThePortOptions) {
              EXPECT_EQ(o.port.ppdevDevice[2], "/dev/parport7");
          }},
         {{"--monitor"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMonitor); }},
+        {{"--measure"}, [](const RunOptions& o) { EXPECT_TRUE(o.openMeasure); }},
         {{"--gain-limit", "+6"}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, 204); }},
         {{"--gain-limit=-95.5"}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, 1); }},
         {{}, [](const RunOptions& o) { EXPECT_EQ(o.gainLimit, std::nullopt); }},

@@ -103,6 +103,7 @@ TEST(EntryWindow, ShowsItsControlsWithTheirCaptionsTooltipsAndFrames) {
         {"btnDUT1", "frmEntry", "DUT1 Panel", "Show: PC-side DUT"},
         {"btnDUT2", "frmEntry", "DUT2 Panel", "Show: far-side DUT"},
         {"btnBus", "frmEntry", "Bus Monitor", "Show: bus monitor"},
+        {"btnMeasure", "frmEntry", "Measure", "Show: measurement window"},
         {"btnSaveSetup", "frmEntry", "Save Setup...", "Save: port, boards, gains, lines, ramps"},
         {"btnLoadSetup", "frmEntry", "Load Setup...", "Load: a saved setup"},
     };
@@ -187,13 +188,13 @@ TEST(EntryWindow, TabVisitsTheSelectedOptionsAndTheEnabledButtonsInOrder) {
         }
         return visited;
     };
-    EXPECT_EQ(tabFrom("opt1DUT", 7),
-              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus",
+    EXPECT_EQ(tabFrom("opt1DUT", 8),
+              (std::vector<std::string>{"opt378h", "btnDUT1", "btnResetAll", "btnBus", "btnMeasure",
                                         "btnSaveSetup", "btnLoadSetup", "opt1DUT"}));
     p.control<QRadioButton>(e, "opt2DUT").click();
-    EXPECT_EQ(tabFrom("opt2DUT", 8),
+    EXPECT_EQ(tabFrom("opt2DUT", 9),
               (std::vector<std::string>{"opt378h", "btnDUT1", "btnDUT2", "btnResetAll", "btnBus",
-                                        "btnSaveSetup", "btnLoadSetup", "opt2DUT"}));
+                                        "btnMeasure", "btnSaveSetup", "btnLoadSetup", "opt2DUT"}));
 }
 
 TEST(EntryStartUp, PlacesTheEntryFromTheScreenAndCascadesThePanelsFromIt) {

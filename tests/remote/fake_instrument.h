@@ -108,6 +108,14 @@ class FakeInstrument : public Instrument {
         record("loadSetup " + path);
         return setupResult;
     }
+    control::SetupFileResult saveResults(const std::string& path) override {
+        record("saveResults " + path);
+        return setupResult;
+    }
+    control::SetupFileResult saveReport(const std::string& path) override {
+        record("saveReport " + path);
+        return setupResult;
+    }
     std::string version() const override { return "0.1.0"; }
     std::vector<std::string> options() const override { return {"SIM", "GPIO"}; }
 

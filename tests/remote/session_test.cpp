@@ -278,6 +278,15 @@ TEST(ScpiSession, SetupFilesQueueTheirOutcomeWithTheReason) {
          "-250,\"Mass storage error;Read-only file system\"",
          {"saveSetup /ro/x"}},
         {"MMEM:LOAD:STAT x", {}, "-104,\"Data type error;the file name is a quoted string\"", {}},
+        {"MMEMory:STORe:RESults \"r.csv\"", {}, "0,\"No error\"", {"saveResults r.csv"}},
+        {"MMEM:STOR:REP \"/gone/r.pdf\"",
+         {Status::NotFound, "No such file or directory"},
+         "-256,\"File name not found;No such file or directory\"",
+         {"saveReport /gone/r.pdf"}},
+        {"MMEM:STOR:RES \"/ro/r.csv\"",
+         {Status::NotWritten, "Read-only file system"},
+         "-257,\"File name error;Read-only file system\"",
+         {"saveResults /ro/r.csv"}},
     };
     for (const SetupCase& c : cases) {
         FakeInstrument instrument;
