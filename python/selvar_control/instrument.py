@@ -167,6 +167,20 @@ class SelvarControl(Instrument):
         self.write(f"MMEMory:LOAD:CALibration {_quoted(path)}")
         self.check_errors()
 
+    def save_setup(self, path):
+        """Saves the setup ("Save Setup...") to ``path`` on the program's machine: the port,
+        the topology, both panels' codes, ramp fields and targets, MUTE, ZCD and the sound
+        card's devices and calibration file."""
+        self.write(f"MMEMory:STORe:STATe {_quoted(path)}")
+        self.check_errors()
+
+    def load_setup(self, path):
+        """Loads a saved setup and applies it as the remote commands would; a missing file
+        (-256) or one that is not a sound setup (-257) raises :class:`SelvarError` and changes
+        nothing."""
+        self.write(f"MMEMory:LOAD:STATe {_quoted(path)}")
+        self.check_errors()
+
     def check_errors(self):
         """Reads the program's error queue empty; raises :class:`SelvarError` with what it
         held, if anything. Returns an empty list otherwise."""

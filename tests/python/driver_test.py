@@ -12,6 +12,7 @@ import re
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -51,6 +52,7 @@ class DriverTest(unittest.TestCase):
     def setUpClass(cls):
         cls.program = Program()
         cls.selvar = cls.program.driver(2000)
+        cls.tmp = tempfile.mkdtemp()
 
     @classmethod
     def tearDownClass(cls):
@@ -109,6 +111,17 @@ class DriverTest(unittest.TestCase):
                     action()
                 self.assertEqual([c for c, _ in raised.exception.errors], [code])
                 self.assertEqual(self.selvar.dut1.readback, (0, 0))
+
+    def test_a_saved_setup_loads_back_and_a_missing_one_raises(self):
+        path = os.path.join(self.tmp, "bench.json")
+        self.selvar.dut1.left_gain = -20
+        self.selvar.save_setup(path)
+        self.selvar.dut1.left_gain = -3
+        self.selvar.load_setup(path)
+        self.assertEqual(self.selvar.dut1.readback, (152, 0))
+        with self.assertRaises(SelvarError) as raised:
+            self.selvar.load_setup(os.path.join(self.tmp, "none.json"))
+        self.assertEqual([c for c, _ in raised.exception.errors], [-256])
 
     def test_ramp_returns_when_it_has_ended(self):
         # Longer than the connection's 1 s timeout: at least 60 moves x 10 x 2000 port reads.
