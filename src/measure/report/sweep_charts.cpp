@@ -151,7 +151,9 @@ void fitAxes(QChart& chart, Plot plot, const std::vector<Points>& lines) {
         hi = 1;
     }
     const double pad = std::max(0.05 * (hi - lo), 0.05);
-    chart.axes(Qt::Vertical).front()->setRange(lo - pad, hi + pad);
+    auto* y = static_cast<QValueAxis*>(chart.axes(Qt::Vertical).front());
+    y->setRange(lo - pad, hi + pad);
+    y->applyNiceNumbers();  // ticks on round values a reader can take dB from
     QAbstractAxis* x = chart.axes(Qt::Horizontal).front();
     if (plot == Plot::Spectrum) {
         x->setRange(xLo <= xHi ? xLo : 10.0, xLo <= xHi ? xHi : 24000.0);
@@ -186,6 +188,11 @@ std::unique_ptr<QChart> makeChart(Plot plot) {
                                                     : QStringLiteral("code"));
         linear->setRange(0, 255);
         linear->setLabelFormat(QStringLiteral("%d"));
+        if (plot != Plot::ZcdClick) {  // codes in steps of 32: 0, 32, ... 192 (0 dB), 224
+            linear->setTickType(QValueAxis::TicksDynamic);
+            linear->setTickAnchor(0);
+            linear->setTickInterval(32);
+        }
         x = linear;
     }
     auto* y = new QValueAxis;

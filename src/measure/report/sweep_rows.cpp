@@ -105,7 +105,8 @@ std::vector<SweepRow> sweepRows(const SweepResult& sweep, const Limits& limits) 
             if (m.gainDb && row.code > 0) {
                 row.errorDb[ch] = *m.gainDb - row.setDb;
             }
-            if (m.thdnDb && (!row.thdnDb || *m.thdnDb > *row.thdnDb)) {
+            // Code 0 leaves no tone to relate distortion to: what it reads is noise over noise.
+            if (row.code > 0 && m.thdnDb && (!row.thdnDb || *m.thdnDb > *row.thdnDb)) {
                 row.thdnDb = m.thdnDb;
             }
         }
