@@ -71,7 +71,12 @@ std::string channelLabel(int code) {
 }
 
 std::string signedChannelDb(int code) {
-    return (code > kUnityCode ? "+" : "") + channelLabel(code);
+    // Built piece by piece: GCC 12 at -O3 sees a false overlap in `"+" + std::string`.
+    std::string text = channelLabel(code);
+    if (code > kUnityCode) {
+        text.insert(0, 1, '+');
+    }
+    return text;
 }
 
 std::string gangLabel(int gang) {

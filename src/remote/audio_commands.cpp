@@ -76,7 +76,10 @@ Outcome listDevices(const Call& call) {
     std::string list;
     for (const std::string& id :
          end.host->audioDevices(end.index == 0 ? AudioEnd::Output : AudioEnd::Input)) {
-        list += (list.empty() ? "" : ",") + quoted(id);
+        if (!list.empty()) {
+            list += ',';
+        }
+        list += quoted(id);
     }
     return {.reply = list};
 }

@@ -95,7 +95,10 @@ Outcome fetchSweep(const Call& call) {
     }
     std::string list;
     for (const std::optional<measure::CodeResult>& code : sweep->codes) {
-        list += (list.empty() ? "" : ",") + fetchedGain(code, parsed.request.channel);
+        if (!list.empty()) {
+            list += ',';
+        }
+        list += fetchedGain(code, parsed.request.channel);
     }
     return {.reply = std::move(list)};
 }

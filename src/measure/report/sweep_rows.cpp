@@ -51,9 +51,14 @@ std::string codeRuns(const std::vector<int>& codes) {
         while (end + 1 < codes.size() && codes[end + 1] == codes[end] + 1) {
             ++end;
         }
-        text += (text.empty() ? "" : ", ") + std::to_string(codes[i]);
+        // Appended piece by piece: GCC 12 at -O3 sees a false overlap in `"-" + std::string`.
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::to_string(codes[i]);
         if (end > i) {
-            text += "-" + std::to_string(codes[end]);
+            text += '-';
+            text += std::to_string(codes[end]);
         }
         i = end + 1;
     }
@@ -79,7 +84,10 @@ struct CheckFailures {
                       codes.size(), codes.size() == 1 ? "" : "s");
         char worstText[64];
         std::snprintf(worstText, sizeof worstText, "; worst %+.2f dB at code %d", worst, worstCode);
-        return line + codeRuns(codes) + worstText;
+        std::string text = line;
+        text += codeRuns(codes);
+        text += worstText;
+        return text;
     }
 };
 
