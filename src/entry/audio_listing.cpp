@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "entry/audio_options.h"
-#include "measure/audio/qt_audio_port.h"
+#include "measure/audio/audio_devices.h"
+#include "measure/gateway/module_loader.h"
 
 namespace selvar::entry {
 
@@ -36,8 +37,11 @@ std::string describeAudioDevices(const audio::AudioDeviceList& devices) {
     return text;
 }
 
-std::string describeAudioDevices() {
-    return describeAudioDevices(audio::listAudioDevices());
+bool describeAudioDevices(std::string& text, std::string& error) {
+    const std::unique_ptr<measure::MeasureModuleLoader> loader = measure::programMeasureModule();
+    measure::MeasureModule* module = loader->module(error);
+    text = describeAudioDevices(module ? module->listAudioDevices() : audio::AudioDeviceList{});
+    return module != nullptr;
 }
 
 }  // namespace selvar::entry

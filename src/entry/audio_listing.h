@@ -14,8 +14,9 @@ namespace selvar::entry {
 // server runs), and the simulated path under both.
 std::string describeAudioDevices(const audio::AudioDeviceList& devices);
 
-// Asks the sound server (Qt Multimedia starts here, not before) and describes what it offers.
-// Needs a QCoreApplication; no display.
-std::string describeAudioDevices();
+// Loads the measurement module, asks the sound server (Qt Multimedia starts here, not before)
+// and describes what it offers; false, with only the simulated path described and error saying
+// why, when the module cannot be loaded. Needs a QCoreApplication; no display.
+bool describeAudioDevices(std::string& text, std::string& error);
 
 }  // namespace selvar::entry

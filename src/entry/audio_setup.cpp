@@ -2,13 +2,33 @@
 #include "entry/audio_setup.h"
 
 #include "measure/audio/analog_controls.h"
-#include "measure/audio/qt_audio_port.h"
 #include "measure/audio/sim_audio_port.h"
 
 namespace selvar::entry {
 
-AudioSetup::AudioSetup(AudioOptions options, const platform::BoardRegisters* board)
-    : options_(std::move(options)), board_(board) {
+namespace {
+
+// A sound server's devices when the module that reaches them could not be loaded: opening says
+// why, as a device that is not there.
+class UnreachableAudioPort final : public audio::AudioPort {
+  public:
+    explicit UnreachableAudioPort(std::string reason) : reason_(std::move(reason)) {}
+    void open(double) override { throw audio::AudioError(audio::AudioFault::Missing, reason_); }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    double sampleRate() const override { return 0.0; }
+    std::size_t play(std::span<const float>) override { return 0; }
+    std::size_t capture(std::span<float>) override { return 0; }
+
+  private:
+    std::string reason_;
+};
+
+}  // namespace
+
+AudioSetup::AudioSetup(AudioOptions options, const platform::BoardRegisters* board,
+                       measure::MeasureModuleAccess module)
+    : options_(std::move(options)), board_(board), module_(std::move(module)) {
     const bool simNamed = options_.output == kSimAudioDevice || options_.input == kSimAudioDevice;
     const bool noneNamed = options_.output.empty() && options_.input.empty();
     if (simNamed || (noneNamed && board_ != nullptr)) {
@@ -67,10 +87,18 @@ audio::AudioPort* AudioSetup::port() {
         sim_ = sim.get();
         port_ = std::move(sim);
     } else {
-        port_ = std::make_unique<audio::QtAudioPort>(QByteArray::fromStdString(output_),
-                                                     QByteArray::fromStdString(input_));
+        port_ = serverPort();
     }
     return port_.get();
+}
+
+std::unique_ptr<audio::AudioPort> AudioSetup::serverPort() {
+    std::string error = "no measurement module in this program";
+    measure::MeasureModule* module = module_ ? module_(error) : nullptr;
+    if (module == nullptr) {
+        return std::make_unique<UnreachableAudioPort>(std::move(error));
+    }
+    return module->makeAudioPort(output_, input_);
 }
 
 }  // namespace selvar::entry

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "entry/audio_options.h"
+#include "measure/gateway/measure_module.h"
 
 namespace selvar::platform {
 class BoardRegisters;
@@ -23,7 +24,10 @@ namespace selvar::entry {
 class AudioSetup {
   public:
     // board: the simulated board's registers, null on real hardware; it must outlive this.
-    AudioSetup(AudioOptions options, const platform::BoardRegisters* board);
+    // module makes the port on a sound server's devices; without it such a port fails to open
+    // as missing hardware, saying why.
+    AudioSetup(AudioOptions options, const platform::BoardRegisters* board,
+               measure::MeasureModuleAccess module = {});
     ~AudioSetup();
     AudioSetup(const AudioSetup&) = delete;
     AudioSetup& operator=(const AudioSetup&) = delete;
@@ -53,6 +57,7 @@ class AudioSetup {
   private:
     AudioOptions options_;
     const platform::BoardRegisters* board_;
+    measure::MeasureModuleAccess module_;
     std::string output_;
     std::string input_;
     std::unique_ptr<audio::AnalogControls> controls_;
@@ -61,6 +66,7 @@ class AudioSetup {
 
     void dropPort();
     void setDevice(std::string& end, std::string& other, const std::string& device);
+    std::unique_ptr<audio::AudioPort> serverPort();
 };
 
 }  // namespace selvar::entry

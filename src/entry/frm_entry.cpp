@@ -320,7 +320,7 @@ void frmEntry::btnBus_Click() {
     monitor.raise();
 }
 
-void frmEntry::attachMeasureWindow(std::function<QWidget&()> measure) {
+void frmEntry::attachMeasureWindow(std::function<QWidget*(std::string& error)> measure) {
     measure_ = std::move(measure);
     btnMeasure_->setEnabled(static_cast<bool>(measure_));
 }
@@ -332,9 +332,16 @@ void frmEntry::pressMeasureButton() {
 }
 
 void frmEntry::btnMeasure_Click() {
-    QWidget& window = measure_();
-    window.show();
-    window.raise();
+    std::string error;
+    QWidget* window = measure_(error);
+    if (window == nullptr) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The measurement window cannot open:\n%1")
+                                 .arg(QString::fromStdString(error)));
+        return;
+    }
+    window->show();
+    window->raise();
 }
 
 namespace {

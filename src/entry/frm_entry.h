@@ -53,9 +53,9 @@ class frmEntry : public QWidget {
     // The instrument "Save Setup..." and "Load Setup..." save and load through, once it is
     // built over this window; until then they do nothing.
     void attachInstrument(control::Instrument& instrument) { instrument_ = &instrument; }
-    // Gives the measurement window, shown by "Measure" (built when first asked for); until
-    // then the button is disabled.
-    void attachMeasureWindow(std::function<QWidget&()> measure);
+    // Gives the measurement window, shown by "Measure" (built when first asked for), or null
+    // with why there is none, which the button then says; until attached it is disabled.
+    void attachMeasureWindow(std::function<QWidget*(std::string& error)> measure);
     void pressMeasureButton();  // "Measure"; nothing while it is disabled
 
     // What a running job does, shown on the status line's last line; empty when none runs.
@@ -113,7 +113,7 @@ class frmEntry : public QWidget {
     chiplink::modSelvarHw& hw_;
     PanelsLink& link_;
     std::function<QWidget&()> busMonitor_;
-    std::function<QWidget&()> measure_;
+    std::function<QWidget*(std::string& error)> measure_;
     double dpi_;
     QGroupBox* fraPCItfc_ = nullptr;
     QRadioButton* opt378h_ = nullptr;

@@ -125,7 +125,14 @@ int listAudio(char* programName) {
     char* qtArgv[] = {programName ? programName : fallbackName, nullptr};
     int qtArgc = 1;
     const QCoreApplication app(qtArgc, qtArgv);
-    std::fputs(selvar::entry::describeAudioDevices().c_str(), stdout);
+    std::string text;
+    std::string error;
+    const bool listed = selvar::entry::describeAudioDevices(text, error);
+    std::fputs(text.c_str(), stdout);
+    if (!listed) {
+        std::fprintf(stderr, "selvar: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }
 

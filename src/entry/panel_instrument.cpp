@@ -247,6 +247,14 @@ void PanelInstrument::attachMeasurement(std::function<const measure::Measurement
     reportSetup_ = std::move(setup);
 }
 
+bool PanelInstrument::saveReportFile(const measure::MeasurementSession& session,
+                                     const measure::ReportSetup& setup, const std::string& path,
+                                     std::string& error) const {
+    error = "no measurement module in this program";
+    measure::MeasureModule* module = module_ ? module_(error) : nullptr;
+    return module != nullptr && module->saveReport(session, setup, path, error);
+}
+
 control::SetupFileResult PanelInstrument::storeMeasurement(const std::string& path,
                                                            bool report) const {
     using Status = control::SetupFileResult::Status;
@@ -255,7 +263,7 @@ control::SetupFileResult PanelInstrument::storeMeasurement(const std::string& pa
     }
     const measure::ReportSetup setup = reportSetup_ ? reportSetup_() : measure::ReportSetup{};
     std::string error;
-    if (report ? measure::saveSessionReport(session_(), setup, path, error)
+    if (report ? saveReportFile(session_(), setup, path, error)
                : measure::saveSessionResults(session_(), setup, path, error)) {
         return {};
     }

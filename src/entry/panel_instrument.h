@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "control/instrument.h"
+#include "measure/gateway/measure_module.h"
 #include "measure/report/results_csv.h"
 
 namespace selvar::measure {
@@ -63,6 +64,8 @@ class PanelInstrument final : public control::Instrument {
     // attached the program measures nothing.
     void attachMeasurement(std::function<const measure::MeasurementSession&()> session,
                            std::function<measure::ReportSetup()> setup);
+    // What writes the PDF report (it draws charts); without it, a report is not written.
+    void attachMeasureModule(measure::MeasureModuleAccess module) { module_ = std::move(module); }
 
     std::string version() const override;
     std::vector<std::string> options() const override;
@@ -84,6 +87,9 @@ class PanelInstrument final : public control::Instrument {
   private:
     panel::frmMain& panel(int dut) const;
     control::SetupFileResult storeMeasurement(const std::string& path, bool report) const;
+    bool saveReportFile(const measure::MeasurementSession& session,
+                        const measure::ReportSetup& setup, const std::string& path,
+                        std::string& error) const;
 
     frmEntry& entry_;
     const modGlblData& glbl_;
@@ -92,6 +98,7 @@ class PanelInstrument final : public control::Instrument {
     ProgramMeasurements* measurements_ = nullptr;
     std::function<const measure::MeasurementSession&()> session_;
     std::function<measure::ReportSetup()> reportSetup_;
+    measure::MeasureModuleAccess module_;
 };
 
 }  // namespace selvar::entry

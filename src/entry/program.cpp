@@ -7,8 +7,8 @@
 #include "entry/frm_entry.h"
 #include "entry/panel_instrument.h"
 #include "entry/status_line.h"
+#include "measure/gateway/module_loader.h"
 #include "measure/report/session_report.h"
-#include "measure/window/frm_measure.h"
 #include "monitor/frm_bus.h"
 
 namespace selvar::entry {
@@ -21,7 +21,8 @@ Program::Program(std::unique_ptr<platform::PortProvider> provider,
       link_(hw_, port_, glbl_, jobs_),
       capture_(provider_->timing()),
       captureAttachment_(port_.observers(), capture_),
-      audio_(std::move(audio), provider_->boardRegisters()) {
+      audio_(std::move(audio), provider_->boardRegisters(),
+             [this](std::string& error) { return measureModule(error); }) {
     glbl_.adoptPanels(std::make_unique<panel::frmMain>(link_),
                       std::make_unique<panel::frmMain>(link_));
 }
@@ -73,20 +74,36 @@ frmEntry& Program::start() {
     auto instrument = std::make_unique<PanelInstrument>(*entry_, glbl_, link_, jobs_);
     measurements_ = std::make_unique<ProgramMeasurements>(
         audio_, jobs_, [this]() -> control::Instrument& { return *instrument_; },
-        [&entry](const QString& text) { entry.showJob(text); });
+        [&entry](const QString& text) { entry.showJob(text); },
+        [this](std::string& error) { return measureModule(error); });
     instrument->attachMeasurements(*measurements_);
     instrument->attachMeasurement(
         [this]() -> const measure::MeasurementSession& { return measurements_->session(); },
         [this] { return reportSetup(); });
+    instrument->attachMeasureModule([this](std::string& error) { return measureModule(error); });
     instrument_ = std::move(instrument);
     entry_->attachInstrument(*instrument_);
-    entry_->attachMeasureWindow([this]() -> QWidget& { return frmMeasure(); });
+    entry_->attachMeasureWindow([this](std::string& error) { return measureWindow(error); });
     return *entry_;
 }
 
-measure::frmMeasure& Program::frmMeasure() {
+measure::MeasureModule* Program::measureModule(std::string& error) {
+    if (injected_ != nullptr) {
+        return injected_;
+    }
+    if (!module_) {
+        module_ = measure::programMeasureModule();
+    }
+    return module_->module(error);
+}
+
+QWidget* Program::measureWindow(std::string& error) {
     if (measure_) {
-        return *measure_;
+        return measure_.get();
+    }
+    measure::MeasureModule* module = measureModule(error);
+    if (module == nullptr) {
+        return nullptr;
     }
     ProgramMeasurements& m = measurements();
     measure::MeasureHooks hooks;
@@ -105,14 +122,14 @@ measure::frmMeasure& Program::frmMeasure() {
         m.chooseAudioDevice(remote::AudioEnd::Input, input, ignored);
     };
     hooks.setup = [this] { return reportSetup(); };
-    measure_ = std::make_unique<measure::frmMeasure>(m.session(), std::move(hooks));
-    measure::frmMeasure& window = *measure_;
-    window.setJobRunning(jobs_.running());
+    measure_ = module->makeWindow(m.session(), std::move(hooks));
+    QWidget& window = *measure_;
+    module->setJobRunning(window, jobs_.running());
     QObject::connect(&jobs_, &JobDriver::started, &window,
-                     [&window] { window.setJobRunning(true); });
+                     [module, &window] { module->setJobRunning(window, true); });
     QObject::connect(&jobs_, &JobDriver::finished, &window,
-                     [&window] { window.setJobRunning(false); });
-    return window;
+                     [module, &window] { module->setJobRunning(window, false); });
+    return &window;
 }
 
 measure::ReportSetup Program::reportSetup() {

@@ -18,7 +18,8 @@ namespace selvar::monitor {
 class frmBus;
 }
 namespace selvar::measure {
-class frmMeasure;
+class MeasureModule;
+class MeasureModuleLoader;
 struct ReportSetup;
 }  // namespace selvar::measure
 
@@ -71,9 +72,15 @@ class Program {
     // The bus monitor window, built when first asked for (most runs never open it), hidden
     // until shown.
     monitor::frmBus& frmBus();
-    // The measurement window, built when first asked for ("Measure", --measure): a start that
-    // measures nothing makes no chart. After start().
-    measure::frmMeasure& frmMeasure();
+    // The measurement window (frmMeasure), built when first asked for ("Measure", --measure):
+    // a start that measures nothing makes no chart. Null, with why, when the measurement module
+    // cannot be loaded. After start().
+    QWidget* measureWindow(std::string& error);
+    // The measurement module: Qt Multimedia and Qt Charts, loaded on the first call from beside
+    // the program or where the package installs it; null with why when it cannot be.
+    measure::MeasureModule* measureModule(std::string& error);
+    // Uses module instead of loading one (tests link the libraries directly); before start().
+    void useMeasureModule(measure::MeasureModule& module) { injected_ = &module; }
 
   private:
     // What the results' files say about the set-up besides the results.
@@ -81,6 +88,8 @@ class Program {
 
     // Declared in the order they are built; destroyed the other way round, so the windows go
     // first and the kept observers last.
+    std::unique_ptr<measure::MeasureModuleLoader> module_;  // its code outlives all but this
+    measure::MeasureModule* injected_ = nullptr;
     std::vector<std::unique_ptr<platform::AccessObserver>> kept_;
     std::vector<platform::ObserverAttachment> keptAttachments_;
     std::unique_ptr<platform::PortProvider> provider_;
@@ -96,7 +105,7 @@ class Program {
     std::unique_ptr<frmEntry> entry_;
     std::unique_ptr<control::Instrument> instrument_;
     std::unique_ptr<ProgramMeasurements> measurements_;
-    std::unique_ptr<measure::frmMeasure> measure_;  // observes the session: goes before it
+    std::unique_ptr<QWidget> measure_;  // observes the session: goes before it
 };
 
 }  // namespace selvar::entry

@@ -6,7 +6,6 @@
 
 #include "entry/audio_setup.h"
 #include "entry/job_driver.h"
-#include "measure/audio/qt_audio_port.h"
 
 namespace selvar::entry {
 
@@ -14,10 +13,11 @@ using remote::AudioEnd;
 
 ProgramMeasurements::ProgramMeasurements(AudioSetup& setup, JobDriver& jobs,
                                          std::function<control::Instrument&()> instrument,
-                                         JobText showJob)
+                                         JobText showJob, measure::MeasureModuleAccess module)
     : setup_(setup),
       jobs_(jobs),
       showJob_(std::move(showJob)),
+      module_(std::move(module)),
       bench_(setup, std::move(instrument)) {}
 
 ProgramMeasurements::~ProgramMeasurements() = default;
@@ -74,7 +74,11 @@ std::vector<std::string> ProgramMeasurements::audioDevices(AudioEnd end) {
     if (setup_.simulationAvailable()) {
         ids.emplace_back(kSimAudioDevice);
     }
-    const audio::AudioDeviceList offered = audio::listAudioDevices();
+    // Without the module there is no sound server to ask: the simulated path alone is offered.
+    std::string ignored;
+    measure::MeasureModule* module = module_ ? module_(ignored) : nullptr;
+    const audio::AudioDeviceList offered =
+        module ? module->listAudioDevices() : audio::AudioDeviceList{};
     for (const audio::AudioDeviceInfo& device :
          end == AudioEnd::Output ? offered.outputs : offered.inputs) {
         ids.push_back(device.id);

@@ -9,6 +9,7 @@
 
 #include "control/instrument.h"
 #include "entry/audio_bench.h"
+#include "measure/gateway/measure_module.h"
 #include "remote/measurement_host.h"
 
 namespace selvar::entry {
@@ -23,8 +24,10 @@ class ProgramMeasurements final : public remote::MeasurementHost {
   public:
     using JobText = std::function<void(const QString& text)>;
 
+    // module: what asks the sound server for its devices.
     ProgramMeasurements(AudioSetup& setup, JobDriver& jobs,
-                        std::function<control::Instrument&()> instrument, JobText showJob);
+                        std::function<control::Instrument&()> instrument, JobText showJob,
+                        measure::MeasureModuleAccess module);
     ~ProgramMeasurements() override;
     ProgramMeasurements(const ProgramMeasurements&) = delete;
     ProgramMeasurements& operator=(const ProgramMeasurements&) = delete;
@@ -58,6 +61,7 @@ class ProgramMeasurements final : public remote::MeasurementHost {
     AudioSetup& setup_;
     JobDriver& jobs_;
     JobText showJob_;
+    measure::MeasureModuleAccess module_;
     ProgramAudioBench bench_;
     std::unique_ptr<measure::MeasurementSession> session_;
     QString running_;  // what the running measurement does, for its progress

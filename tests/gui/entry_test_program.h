@@ -15,6 +15,8 @@
 #include "access_recorder.h"
 #include "entry/frm_entry.h"
 #include "entry/program.h"
+#include "measure/module/qt_measure_module.h"
+#include "measure/window/frm_measure.h"
 #include "panel/ui/frm_main.h"
 #include "platform/sim_board.h"
 
@@ -41,7 +43,8 @@ inline bool finishJob(Program& program, int timeoutMs = 60000) {
 }
 
 // The whole program, assembled as main assembles it, started and shown, with every port
-// access recorded from the start and port failures collected instead of shown in a box.
+// access recorded from the start and port failures collected instead of shown in a box. The
+// measurement module is the one linked in, not one loaded.
 class TestProgram {
   public:
     explicit TestProgram(platform::SimBoardConfig config = unpacedBoard(), AudioOptions audio = {})
@@ -53,6 +56,7 @@ class TestProgram {
         : program_(
               std::move(provider), [this](const std::string& m) { failures_.push_back(m); },
               std::move(audio)) {
+        program_.useMeasureModule(module_);
         attachment_ = platform::ObserverAttachment(program_.observers(), log_);
         if (extra) {
             program_.keepObserver(std::move(extra));
@@ -63,6 +67,15 @@ class TestProgram {
     TestProgram& operator=(const TestProgram&) = delete;
 
     Program& program() { return program_; }
+    // The measurement window, built as "Measure" builds it.
+    measure::frmMeasure& measureWindow() {
+        std::string error;
+        QWidget* window = program_.measureWindow(error);
+        if (window == nullptr) {
+            throw std::runtime_error(error);
+        }
+        return static_cast<measure::frmMeasure&>(*window);
+    }
     frmEntry& entry() { return program_.entry(); }
     panel::frmMain& dut1() { return program_.frmDUT1(); }
     panel::frmMain& dut2() { return program_.frmDUT2(); }
@@ -105,6 +118,7 @@ class TestProgram {
     platform::SimPortProvider* sim_ = nullptr;
     std::vector<std::string> failures_;
     AccessRecorder log_;
+    measure::QtMeasureModule module_;
     Program program_;
     platform::ObserverAttachment attachment_;
 };

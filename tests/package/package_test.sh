@@ -25,7 +25,8 @@ deb=${debs[0]}
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for path in usr/bin/selvar usr/share/man/man1/selvar.1.gz usr/share/applications/selvar.desktop \
     usr/share/icons/hicolor/scalable/apps/selvar.svg usr/lib/udev/rules.d/60-selvar-adapters.rules \
-    usr/share/doc/selvar/copyright usr/share/doc/selvar/changelog.gz usr/share/doc/selvar/README.md; do
+    usr/share/doc/selvar/copyright usr/share/doc/selvar/changelog.gz usr/share/doc/selvar/README.md \
+    "usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/selvar/selvar_measure_module.so"; do
     grep -qx "\./$path" <<<"$contents" || fail "$path is not in the package"
 done
 ! grep -q '^\./usr/local' <<<"$contents" || fail "files under /usr/local"
@@ -38,7 +39,7 @@ while read -r example; do
 done <<<"$examples"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6network6 libqt6svg6 libftdi1-2; do
+for library in libqt6widgets6 libqt6network6 libqt6svg6 libftdi1-2 libqt6multimedia6 libqt6charts6; do
     grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = electronics ] || fail "section $(dpkg-deb -f "$deb" Section)"
@@ -55,6 +56,10 @@ cat "$work/lintian.log"
 dpkg -x "$deb" "$work/unpacked"
 answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$work/unpacked/usr/bin/selvar" --version)
 [ "$answer" = "selvar $version" ] || fail "the installed program says '$answer'"
+# The installed program finds its measurement module where the package put it.
+env -u DISPLAY -u WAYLAND_DISPLAY "$work/unpacked/usr/bin/selvar" --list-audio >"$work/audio.txt" ||
+    fail "--list-audio from the installed layout failed"
+grep -q '^Outputs' "$work/audio.txt" || fail "--list-audio listed: $(cat "$work/audio.txt")"
 # The installed README reads for the installed program: no path that exists only in a checkout or
 # a build tree, no marker of the parts left out, and whatever it links to or shows is installed.
 readme=$work/unpacked/usr/share/doc/selvar/README.md

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "measure/audio/audio_devices.h"
 #include "measure/audio/audio_port.h"
 
 class QAudioSink;
@@ -15,18 +16,6 @@ class QAudioSource;
 class QIODevice;
 
 namespace selvar::audio {
-
-// A sound device as the sound server names it (a sink or source name on Linux).
-struct AudioDeviceInfo {
-    std::string id;
-    std::string description;
-    bool isDefault = false;
-};
-
-struct AudioDeviceList {
-    std::vector<AudioDeviceInfo> outputs;
-    std::vector<AudioDeviceInfo> inputs;
-};
 
 // What the sound server offers now. Qt Multimedia starts on the first call (or the first
 // QtAudioPort::open()), never before, so a program that measures nothing never loads it. Needs

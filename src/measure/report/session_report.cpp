@@ -32,11 +32,6 @@ bool saveSessionResults(const MeasurementSession& session, const ReportSetup& se
     return saveResultsCsv(path, c.setup, c.limits, rows, error);
 }
 
-bool saveSessionReport(const MeasurementSession& session, const ReportSetup& setup,
-                       const std::string& path, std::string& error) {
-    return saveReportPdf(path, reportContentOf(session, setup), error);
-}
-
 std::string nowIso8601() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
 }

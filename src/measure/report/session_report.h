@@ -4,7 +4,7 @@
 #include <string>
 
 #include "measure/procedures/measurement_session.h"
-#include "measure/report/report_pdf.h"
+#include "measure/report/report_content.h"
 
 namespace selvar::measure {
 
@@ -12,12 +12,10 @@ namespace selvar::measure {
 // program, the port, the chips found, the operator's note). The session must outlive it.
 ReportContent reportContentOf(const MeasurementSession& session, ReportSetup setup);
 
-// The session's results as CSV and as the PDF report, written whole or not at all; false
-// with the system's reason.
+// The session's results as CSV, written whole or not at all; false with the system's reason.
+// (The PDF report draws charts: measure/charts has it.)
 bool saveSessionResults(const MeasurementSession& session, const ReportSetup& setup,
                         const std::string& path, std::string& error);
-bool saveSessionReport(const MeasurementSession& session, const ReportSetup& setup,
-                       const std::string& path, std::string& error);
 
 // Now, as the files' headers give it (ISO 8601, UTC).
 std::string nowIso8601();

@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "measure/report/chart_image.h"
+#include "measure/charts/chart_image.h"
+#include "measure/charts/report_pdf.h"
 #include "measure/report/session_report.h"
 #include "measure/window/sweep_view.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "measure/gateway/measure_module.h"
 #include "measure/procedures/measurement_session.h"
-#include "measure/report/results_csv.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -22,20 +22,6 @@ class QTimer;
 namespace selvar::measure {
 
 class SweepView;
-
-// What the window needs of the program, each optional: how a job is run (through the job
-// driver, so that the status line, its Stop button and Esc stop it), the sound server's
-// devices and the choice of them, and what the files' headers say about the set-up.
-struct MeasureHooks {
-    std::function<void(std::unique_ptr<MeasurementJob>)> startJob = {};
-    std::function<std::vector<std::string>(bool outputs)> devices = {};
-    std::function<std::string(bool output)> device = {};  // the one in use
-    std::function<void(const std::string& output, const std::string& input, int rate)> choose = {};
-    std::function<ReportSetup()> setup = {};
-    // Asks where to save or what to open; an empty answer does nothing.
-    std::function<QString(QWidget& parent, const QString& title, const QString& filter, bool save)>
-        choosePath = {};
-};
 
 // The measurement window: set-up, procedures, limits and exports on the left, the plots and
 // the results table beside them. A view: every result and the limits live in the session, which

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "measure/report/sweep_charts.h"
+#include "measure/charts/sweep_charts.h"
 #include "measure/report/sweep_rows.h"
 
 class QTableWidget;

@@ -12,10 +12,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "measure/report/chart_image.h"
-#include "measure/report/report_pdf.h"
+#include "measure/charts/chart_image.h"
+#include "measure/charts/report_pdf.h"
+#include "measure/charts/sweep_charts.h"
 #include "measure/report/results_csv.h"
-#include "measure/report/sweep_charts.h"
 #include "measure/report/sweep_rows.h"
 #include "sweep_fixture.h"
 

@@ -128,7 +128,7 @@ TEST(MeasureWindow, MeasureButtonBuildsTheWindowOnFirstUseOnly) {
     }
     p.control<QPushButton>(p.entry(), "btnMeasure").click();
     EXPECT_EQ(measureWindows(), 1);
-    EXPECT_EQ(p.program().frmMeasure().windowTitle(), "Orvane Selvar [Measure]");
+    EXPECT_EQ(p.measureWindow().windowTitle(), "Orvane Selvar [Measure]");
 }
 
 // MMEMory:STORe:RESults and :REPort: a whole file, or the failure's kind and the system's reason
@@ -191,7 +191,7 @@ TEST(MeasureWindow, SweepWithInjectedErrorsFillsTheTableWithTheirMarks) {
     audio.simAnalog.errors[200] = {-0.15, 0.0};  // steps only
     entry::testing::TestProgram p(entry::testing::unpacedBoard(), audio);
     p.control<QPushButton>(p.entry(), "btnMeasure").click();
-    frmMeasure& window = p.program().frmMeasure();
+    frmMeasure& window = p.measureWindow();
     window.findChild<QComboBox*>("cmbProcedure")->setCurrentIndex(0);
     window.findChild<QPushButton*>("btnStart")->click();
     ASSERT_TRUE(entry::testing::finishJob(p.program()));

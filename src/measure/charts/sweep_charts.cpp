@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/report/sweep_charts.h"
+#include "measure/charts/sweep_charts.h"
 
 #include <QChart>
 #include <QLineSeries>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/report/chart_image.h"
+#include "measure/charts/chart_image.h"
 
 #include <QBuffer>
 #include <QChart>

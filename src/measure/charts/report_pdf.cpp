@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "measure/report/report_pdf.h"
+#include "measure/charts/report_pdf.h"
 
 #include <QBuffer>
 #include <QChart>
@@ -9,8 +9,9 @@
 #include <QPdfWriter>
 #include <cstdio>
 
+#include "measure/charts/sweep_charts.h"
 #include "measure/report/saved_bytes.h"
-#include "measure/report/sweep_charts.h"
+#include "measure/report/session_report.h"
 
 namespace selvar::measure {
 namespace {
@@ -228,6 +229,11 @@ bool saveReportPdf(const std::string& path, const ReportContent& content, std::s
     const QByteArray pdf = reportPdf(content);
     return saveBytes(path, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())),
                      error);
+}
+
+bool saveSessionReport(const MeasurementSession& session, const ReportSetup& setup,
+                       const std::string& path, std::string& error) {
+    return saveReportPdf(path, reportContentOf(session, setup), error);
 }
 
 }  // namespace selvar::measure
