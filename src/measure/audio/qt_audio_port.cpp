@@ -5,9 +5,11 @@
 #include <QAudioSink>
 #include <QAudioSource>
 #include <QMediaDevices>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace selvar::audio {
@@ -63,6 +65,26 @@ QtAudioPort::QtAudioPort(QByteArray outputId, QByteArray inputId, double bufferS
 
 QtAudioPort::~QtAudioPort() {
     close();
+    // The last streams stopped may still have a callback on the sound server's thread.
+    if (retiredAt_.isValid() && retiredAt_.elapsed() < kRetireMs) {
+        QThread::msleep(std::uint64_t(kRetireMs - retiredAt_.elapsed()));
+    }
+}
+
+// Qt's PulseAudio streams can be called back from the server's thread for a moment after they
+// have stopped (a state change): deleting them at once let such a callback land on freed memory
+// (a crash about one open/close cycle in thirty). Stopped streams are kept for a while first.
+void QtAudioPort::retire() {
+    if (!sink_ && !source_) {
+        return;
+    }
+    if (retiredAt_.isValid() && retiredAt_.elapsed() >= kRetireMs) {
+        retiredSinks_.clear();
+        retiredSources_.clear();
+    }
+    retiredSinks_.push_back(std::move(sink_));
+    retiredSources_.push_back(std::move(source_));
+    retiredAt_.start();
 }
 
 void QtAudioPort::open(double sampleRate) {
@@ -130,8 +152,7 @@ void QtAudioPort::close() {
     if (source_) {
         source_->stop();
     }
-    sink_.reset();
-    source_.reset();
+    retire();
     out_ = in_ = nullptr;
     unwritten_.clear();
     partial_.clear();

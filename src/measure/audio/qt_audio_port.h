@@ -46,7 +46,9 @@ class QtAudioPort final : public AudioPort {
     std::size_t capture(std::span<float> interleaved) override;
 
   private:
+    static constexpr qint64 kRetireMs = 500;
     void checkUsable() const;
+    void retire();
     void checkDevicesListed() const;
 
     QByteArray outputId_;
@@ -55,6 +57,10 @@ class QtAudioPort final : public AudioPort {
     double sampleRate_ = 48000.0;
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QAudioSource> source_;
+    // Stopped streams not yet deleted (see retire()), and when the last were stopped.
+    std::vector<std::unique_ptr<QAudioSink>> retiredSinks_;
+    std::vector<std::unique_ptr<QAudioSource>> retiredSources_;
+    QElapsedTimer retiredAt_;
     QIODevice* out_ = nullptr;  // owned by sink_
     QIODevice* in_ = nullptr;   // owned by source_
     QByteArray unwritten_;      // taken by play() but not yet by the device
