@@ -17,9 +17,7 @@ namespace {
 constexpr double kRunSeconds = 2.0;           // a run's body at least, unless the steps run out
 constexpr double kSettleSeconds = 0.02;       // left unmeasured after the latency
 constexpr double kProbeSeconds = 0.5;         // its drift is then good to about a ppm
-constexpr double kProbeLatencySeconds = 0.5;  // the most a sound server adds that is waited for
 constexpr double kLatencyMarginSeconds = 0.05;
-constexpr double kMarkerOutputDbfs = -10.0;
 // Output less than this far above the path's noise is too faint to follow the timing in.
 constexpr double kAudibleAboveNoiseDb = 30.0;
 constexpr double kMinCorrelation = 0.3;
@@ -50,7 +48,7 @@ SteppedRun::SteppedRun(Setup setup, std::vector<Step> steps, StepDone stepDone)
     RunPlan probe;
     probe.body.left.assign(framesOf(kProbeSeconds, rate), 0.0F);
     probe.body.right = probe.body.left;
-    probe.maxLatencySeconds = kProbeLatencySeconds;
+    probe.maxLatencySeconds = kLongestCardLatencySeconds;
     probe.faint.emplace_back(0, probe.body.frames());  // silence, nothing to follow
     probe.markerAmplitude = dsp::dbfsToAmplitude(stimulusDbfs(markerCode_));
     probe.events.push_back({0, [this] { setCodes({markerCode_, markerCode_}); }});
