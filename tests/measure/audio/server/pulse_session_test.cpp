@@ -61,8 +61,17 @@ TEST(PulseSession, CalibratesLoopThroughAndReadsUnityGainAtFiveCodes) {
     PulseBench bench;
     MeasurementSession session(bench);
 
-    test::Answer calibrated;
-    const QueryReply calibration = run(session.calibrate(test::into(calibrated)), calibrated);
+    // A run the server glitched (a slice held off on a busy machine) is repeated by the
+    // procedure itself; a calibration that gave up on glitches is run once more.
+    QueryReply calibration;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        test::Answer calibrated;
+        calibration = run(session.calibrate(test::into(calibrated)), calibrated);
+        if (calibration.failure == Failure::None) {
+            break;
+        }
+        RecordProperty("calibration_repeated_for", calibration.detail);
+    }
     ASSERT_EQ(calibration.failure, Failure::None) << calibration.detail;
     ASSERT_TRUE(session.calibration());
     // A null sink hands its frames straight to its monitor: beyond the capture's late start
