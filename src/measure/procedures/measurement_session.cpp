@@ -36,18 +36,23 @@ void MeasurementSession::setCalibration(std::optional<Calibration> calibration) 
     state_->notify(&Observer::calibrationChanged);
 }
 
-bool MeasurementSession::saveCalibration(const std::string& path, std::string& error) const {
+bool MeasurementSession::saveCalibration(const std::string& path, std::string& error) {
     if (!state_->calibration) {
         error = "there is no calibration to save";
         return false;
     }
     const std::string text = formatCalibration(*state_->calibration);
-    return platform::saveAtomically(
-        path,
-        [&text](std::FILE* file) {
-            return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        },
-        error);
+    if (!platform::saveAtomically(
+            path,
+            [&text](std::FILE* file) {
+                return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+            },
+            error)) {
+        return false;
+    }
+    state_->calibration->file = path;
+    state_->notify(&SessionState::Observer::calibrationChanged);
+    return true;
 }
 
 bool MeasurementSession::loadCalibration(const std::string& path, std::string& error) {
@@ -62,6 +67,7 @@ bool MeasurementSession::loadCalibration(const std::string& path, std::string& e
     if (!calibration) {
         return false;
     }
+    calibration->file = path;
     setCalibration(std::move(calibration));
     return true;
 }

@@ -88,7 +88,7 @@ class MeasurementSession {
     const std::optional<Calibration>& calibration() const;
     void setCalibration(std::optional<Calibration> calibration);
     // Files: false with the system's reason; a save is written whole or not at all.
-    bool saveCalibration(const std::string& path, std::string& error) const;
+    bool saveCalibration(const std::string& path, std::string& error);
     bool loadCalibration(const std::string& path, std::string& error);
 
     const Limits& limits() const;

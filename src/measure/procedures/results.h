@@ -98,6 +98,9 @@ struct Calibration {
     std::array<double, kChannels> thdnDb{};
     std::array<double, kChannels> crosstalkDb{};
     double latencyMs = 0.0;
+    // The file it was last loaded from or saved to, for the operator; empty until then. Not
+    // part of what a file holds.
+    std::string file;
 };
 
 }  // namespace selvar::measure

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cmath>
+
 #include "measure/window/frm_measure.h"
 
 #include <QCloseEvent>
@@ -268,13 +270,19 @@ void frmMeasure::showLimits() {
 
 void frmMeasure::showCalibration() {
     const std::optional<Calibration>& c = session_.calibration();
-    lblCalibration_->setText(c ? QString("%1\n%2 -> %3\ncard gain L %4 dB, R %5 dB")
-                                     .arg(QString::fromStdString(c->createdAt),
-                                          QString::fromStdString(c->outputDevice),
-                                          QString::fromStdString(c->inputDevice))
-                                     .arg(c->gainDb[0], 0, 'f', 3)
-                                     .arg(c->gainDb[1], 0, 'f', 3)
-                               : QString("none (results include the card's own gain)"));
+    if (!c) {
+        lblCalibration_->setText("none (results include the card's own gain)");
+        return;
+    }
+    // Three decimals; a gain that rounds to nothing reads 0.000, not -0.000.
+    const auto db = [](double value) {
+        return QString::number(std::abs(value) < 0.0005 ? 0.0 : value, 'f', 3);
+    };
+    lblCalibration_->setText(
+        QString("%1%2\n%3 -> %4\ncard gain L %5 dB, R %6 dB")
+            .arg(c->file.empty() ? QString("not saved, ") : QString::fromStdString(c->file) + "\n",
+                 QString::fromStdString(c->createdAt), QString::fromStdString(c->outputDevice),
+                 QString::fromStdString(c->inputDevice), db(c->gainDb[0]), db(c->gainDb[1])));
 }
 
 void frmMeasure::showProgress(const Progress& p) {

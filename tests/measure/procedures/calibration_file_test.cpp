@@ -43,6 +43,7 @@ TEST(CalibrationFile, RoundTrips) {
     std::filesystem::create_directories(kFolder);
     const std::string path = (kFolder / "card.cal").string();
     ASSERT_TRUE(saved.saveCalibration(path, error)) << error;
+    EXPECT_EQ(saved.calibration()->file, path);  // what the operator is shown
 
     MeasurementSession loaded(bench);
     ASSERT_TRUE(loaded.loadCalibration(path, error)) << error;
@@ -57,6 +58,7 @@ TEST(CalibrationFile, RoundTrips) {
     EXPECT_EQ(c.thdnDb, expected.thdnDb);
     EXPECT_EQ(c.crosstalkDb, expected.crosstalkDb);
     EXPECT_EQ(c.latencyMs, expected.latencyMs);
+    EXPECT_EQ(c.file, path);
 }
 
 // A file that is not a sound calibration is refused with a reason and changes nothing.
