@@ -13,26 +13,7 @@
 namespace {
 
 using namespace selvar::measure;
-
-enum class Check { MuteByPin, MuteByCode, CrosstalkIntoLeft, CrosstalkIntoRight, Click, Timeout };
-
-std::unique_ptr<MeasurementJob> start(MeasurementSession& session, Check check, ReplyHandler done) {
-    switch (check) {
-        case Check::MuteByPin:
-            return session.measureMute(1, true, std::move(done));
-        case Check::MuteByCode:
-            return session.measureMute(1, false, std::move(done));
-        case Check::CrosstalkIntoLeft:
-            return session.measureCrosstalk(1, Channel::Left, std::move(done));
-        case Check::CrosstalkIntoRight:
-            return session.measureCrosstalk(1, Channel::Right, std::move(done));
-        case Check::Click:
-            return session.measureZcdClick(1, std::move(done));
-        case Check::Timeout:
-            break;
-    }
-    return session.measureZcdTimeout(1, std::move(done));
-}
+using test::Check;
 
 // Runs the check once per iteration on a fresh bench; the last reply's values as counters.
 void runCheck(benchmark::State& state, Check check, const std::string& simAnalog,
@@ -51,7 +32,7 @@ void runCheck(benchmark::State& state, Check check, const std::string& simAnalog
             auto calibration = session.calibrate();
             test::runToEnd(*calibration);
         }
-        auto job = start(session, check, test::into(answer));
+        auto job = test::startCheck(session, check, test::into(answer));
         test::runToEnd(*job);
     }
     if (answer.reply.failure != Failure::None) {

@@ -17,6 +17,9 @@
 namespace selvar::measure {
 namespace {
 
+using test::Check;
+using test::startCheck;
+
 using test::SimBench;
 
 // As an operator might leave the board: odd codes, ZCD high, MUTE released.
@@ -32,8 +35,6 @@ void expectAsLeft(const SimBench& bench) {
     EXPECT_TRUE(bench.board.zcd);
 }
 
-enum class Check { MuteByPin, MuteByCode, CrosstalkIntoLeft, CrosstalkIntoRight, Click, Timeout };
-
 struct CheckCase {
     const char* name;
     const char* simAnalog;
@@ -47,24 +48,6 @@ struct CheckCase {
 
 std::ostream& operator<<(std::ostream& out, const CheckCase& c) {
     return out << c.name;
-}
-
-std::unique_ptr<MeasurementJob> start(MeasurementSession& session, Check check, ReplyHandler done) {
-    switch (check) {
-        case Check::MuteByPin:
-            return session.measureMute(1, true, std::move(done));
-        case Check::MuteByCode:
-            return session.measureMute(1, false, std::move(done));
-        case Check::CrosstalkIntoLeft:
-            return session.measureCrosstalk(1, Channel::Left, std::move(done));
-        case Check::CrosstalkIntoRight:
-            return session.measureCrosstalk(1, Channel::Right, std::move(done));
-        case Check::Click:
-            return session.measureZcdClick(1, std::move(done));
-        case Check::Timeout:
-            break;
-    }
-    return session.measureZcdTimeout(1, std::move(done));
 }
 
 class Checks : public testing::TestWithParam<CheckCase> {};
@@ -90,7 +73,7 @@ TEST_P(Checks, ReadTheInjectedValueAndLeaveTheChipAsFound) {
     observer.progress = [&](const Progress&) { ++progressed; };
     session.addObserver(observer);
     test::Answer answer;
-    auto job = start(session, c.check, test::into(answer));
+    auto job = startCheck(session, c.check, test::into(answer));
     test::runToEnd(*job);
     ASSERT_EQ(answer.calls, 1);
     const QueryReply* reply = &answer.reply;

@@ -110,4 +110,26 @@ inline void runToEnd(MeasurementJob& job) {
     }
 }
 
+// The four checks, each on DUT1, as the tests and the benchmark run them.
+enum class Check { MuteByPin, MuteByCode, CrosstalkIntoLeft, CrosstalkIntoRight, Click, Timeout };
+
+inline std::unique_ptr<MeasurementJob> startCheck(MeasurementSession& session, Check check,
+                                                  ReplyHandler done) {
+    switch (check) {
+        case Check::MuteByPin:
+            return session.measureMute(1, true, std::move(done));
+        case Check::MuteByCode:
+            return session.measureMute(1, false, std::move(done));
+        case Check::CrosstalkIntoLeft:
+            return session.measureCrosstalk(1, Channel::Left, std::move(done));
+        case Check::CrosstalkIntoRight:
+            return session.measureCrosstalk(1, Channel::Right, std::move(done));
+        case Check::Click:
+            return session.measureZcdClick(1, std::move(done));
+        case Check::Timeout:
+            break;
+    }
+    return session.measureZcdTimeout(1, std::move(done));
+}
+
 }  // namespace selvar::measure::test
